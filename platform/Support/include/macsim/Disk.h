@@ -25,19 +25,20 @@ public:
     static Disk& current();
     // Makes root the disk of this process (in-process tests).
     static void use(const fs::path& root);
-    // The first folder at or above start that holds System/Library/CoreServices/SystemVersion.plist.
+    // The first folder at or above start that holds
+    // System/Library/CoreServices/SystemVersion.plist.
     static std::optional<fs::path> find(const fs::path& start);
 
     const fs::path& root() const { return root_; }
-    fs::path systemVersionFile() const;   // System/Library/CoreServices/SystemVersion.plist
-    fs::path hardwareFile() const;        // Library/Hardware.plist
-    fs::path frameworksFolder() const;    // System/Library/Frameworks
-    fs::path applicationsFolder() const;  // Applications
-    fs::path homeFolder() const;          // Users/<login of this process>
-    fs::path preferencesFolder() const;   // Users/<login>/Library/Preferences
-    fs::path kernelFolder() const;        // private/var/run/kernel
-    fs::path authorityFolder() const;     // private/var/db/auth
-    fs::path systemLogFile() const;       // private/var/log/system.log
+    fs::path systemVersionFile() const;  // System/Library/CoreServices/SystemVersion.plist
+    fs::path hardwareFile() const;       // Library/Hardware.plist
+    fs::path frameworksFolder() const;   // System/Library/Frameworks
+    fs::path applicationsFolder() const; // Applications
+    fs::path homeFolder() const;         // Users/<login of this process>
+    fs::path preferencesFolder() const;  // Users/<login>/Library/Preferences
+    fs::path kernelFolder() const;       // private/var/run/kernel
+    fs::path authorityFolder() const;    // private/var/db/auth
+    fs::path systemLogFile() const;      // private/var/log/system.log
 
     // Appends one line "<date> <process>[<pid>]: <text>" to the system log.
     void log(std::string_view process, std::string_view text) const;
@@ -59,7 +60,12 @@ bool writeFileAtomically(const fs::path& path, std::span<const std::uint8_t> byt
                          fs::perms perms = fs::perms::owner_read | fs::perms::owner_write |
                                            fs::perms::group_read | fs::perms::others_read);
 
-// An exclusive advisory lock on a lock file, held for the object's life.
+// Appends bytes to path (made with perms 0644 when missing) with one write() on a file opened
+// for appending, so that lines of several processes never interleave. False when that fails.
+bool appendToFile(const fs::path& path, std::string_view bytes);
+
+// An exclusive advisory lock on a lock file (made when missing), held for the object's life.
+// The constructor waits until the lock is free; held() is false when the file cannot be opened.
 class FileLock {
 public:
     explicit FileLock(const fs::path& lockFile);
