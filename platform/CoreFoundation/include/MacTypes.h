@@ -68,4 +68,3 @@ constexpr FourCharCode FOUR_CHAR_CODE(char a, char b, char c, char d) {
     return (FourCharCode(std::uint8_t(a)) << 24) | (FourCharCode(std::uint8_t(b)) << 16) |
            (FourCharCode(std::uint8_t(c)) << 8) | FourCharCode(std::uint8_t(d));
 }
-

@@ -20,7 +20,9 @@ struct CFRange {
     CFIndex location;
     CFIndex length;
 };
-inline CFRange CFRangeMake(CFIndex location, CFIndex length) { return CFRange{location, length}; }
+inline CFRange CFRangeMake(CFIndex location, CFIndex length) {
+    return CFRange{location, length};
+}
 
 enum : CFStringEncoding {
     kCFStringEncodingMacRoman = 0,
@@ -57,8 +59,8 @@ Boolean CFStringEqual(CFStringRef a, CFStringRef b);
 
 // URLs: file URLs ("file:///...") and web addresses.
 CFURLRef CFURLCreateWithString(CFAllocatorRef alloc, CFStringRef text, CFURLRef base);
-CFURLRef CFURLCreateWithFileSystemPath(CFAllocatorRef alloc, CFStringRef path,
-                                       CFURLPathStyle style, Boolean isDirectory);
+CFURLRef CFURLCreateWithFileSystemPath(CFAllocatorRef alloc, CFStringRef path, CFURLPathStyle style,
+                                       Boolean isDirectory);
 CFURLRef CFURLCreateFromFileSystemRepresentation(CFAllocatorRef alloc, const UInt8* path,
                                                  CFIndex length, Boolean isDirectory);
 CFURLRef CFURLCreateCopyAppendingPathComponent(CFAllocatorRef alloc, CFURLRef url,
