@@ -16,6 +16,7 @@ namespace macsim {
 using Id = std::uint32_t; // windows, controls, status items; 0 is none
 
 class FrontEnd;
+template <typename T> class NoDestructor;
 
 struct Rect {
     int top = 0, left = 0, bottom = 0, right = 0;
@@ -103,8 +104,9 @@ public:
     // output are a terminal, else headless).
     FrontEnd& frontEnd();
     void setFrontEnd(std::unique_ptr<FrontEnd> frontEnd); // tests
-    // Seconds on the front end's clock (virtual in the headless front end).
+    // Seconds on the front end's clock (virtual in the headless front end); 0 before one is chosen.
     double now();
+    bool hasFrontEnd() const { return frontEnd_ != nullptr; }
 
     void addObserver(ChangeObserver* observer);
     void removeObserver(ChangeObserver* observer);
@@ -118,12 +120,12 @@ public:
     const MenuItem* findMenuCommand(std::uint32_t command) const;
 
     // Windows, front to back among the visible ones.
-    Id createWindow(Window window);   // hidden; returns its id
-    void disposeWindow(Id window);    // with its controls
+    Id createWindow(Window window); // hidden; returns its id
+    void disposeWindow(Id window);  // with its controls
     void showWindow(Id window, bool visible);
-    void selectWindow(Id window);     // brings it to the front
+    void selectWindow(Id window); // brings it to the front
     const Window* window(Id window) const;
-    Id frontWindow() const;           // the frontmost visible window, 0 when none
+    Id frontWindow() const;                     // the frontmost visible window, 0 when none
     std::vector<Id> windowsFrontToBack() const; // every window, visible or not
 
     // Controls.
@@ -135,6 +137,9 @@ public:
     void setControlText(Id control, std::string text);
     void setControlFontStyle(Id control, std::int16_t font, std::int16_t size, std::int16_t face);
     void drawControl(Id control);
+    // Makes control the window's only default (Return) or cancel (Escape) button; 0 clears it.
+    void setDefaultControl(Id window, Id control);
+    void setCancelControl(Id window, Id control);
 
     // Status items, left to right.
     Id addStatusItem();
@@ -159,8 +164,13 @@ public:
 
     // The whole state as one JSON object (status_items, menubar, windows, alerts, beeps, urls).
     std::string dumpJson() const;
+    // Tells the observers the whole state: a "dump" change whose "state" is dumpJson().
+    void reportDump();
 
 private:
+    // The one server lives until the process ends and is never destroyed, so that changes made
+    // while the process exits (its exit status among them) still reach the observers.
+    template <typename T> friend class NoDestructor;
     WindowServer();
     void notify(const Change& change);
 
@@ -168,7 +178,7 @@ private:
     std::unique_ptr<FrontEnd> frontEnd_;
     std::vector<Menu> menus_;
     int hilited_ = 0;
-    std::vector<Window> windows_;    // front to back
+    std::vector<Window> windows_; // front to back
     std::vector<Control> controls_;
     std::vector<StatusItem> statusItems_;
     int beeps_ = 0;

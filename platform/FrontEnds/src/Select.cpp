@@ -1,0 +1,30 @@
+// Choosing the front end of a process.
+#include <macsim/FrontEnd.h>
+#include <macsim/HeadlessFrontEnd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+#include <unistd.h>
+
+namespace macsim {
+
+// The terminal front end, when it is part of the platform.
+std::unique_ptr<FrontEnd> makeTerminalFrontEnd(WindowServer& server) __attribute__((weak));
+
+std::unique_ptr<FrontEnd> makeFrontEnd(WindowServer& server) {
+    const char* choice = std::getenv("MACSIM_FRONTEND");
+    const std::string_view wanted = choice ? choice : "";
+    bool terminal = false;
+    if (wanted == "terminal")
+        terminal = true;
+    else if (wanted.empty())
+        terminal = isatty(0) && isatty(1);
+    else if (wanted != "headless")
+        std::fprintf(stderr, "MACSIM_FRONTEND: unknown front end \"%s\"; using headless\n", choice);
+    if (terminal && makeTerminalFrontEnd)
+        return makeTerminalFrontEnd(server);
+    return makeHeadlessFrontEnd(server);
+}
+
+} // namespace macsim
