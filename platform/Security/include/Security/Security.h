@@ -1,0 +1,4 @@
+// The Security framework of the simulated Mac: Authorization Services only.
+#pragma once
+
+#include <Security/Authorization.h>
