@@ -1,0 +1,109 @@
+// NSMenu and NSMenuItem. A change to a menu or one of its items is shown at once by every status
+// item that shows the menu.
+#include <AppKit/AppKit.h>
+
+#include <algorithm>
+
+namespace {
+
+// Holds a new value of a held string field and lets go of the old one.
+void replaceString(NSString*& field, NSString* value) {
+    if (value == field)
+        return;
+    if (value != nullptr)
+        CFRetain(value);
+    if (field != nullptr)
+        CFRelease(field);
+    field = value;
+}
+
+} // namespace
+
+NSMenuItem::~NSMenuItem() {
+    replaceString(title_, nullptr);
+    replaceString(keyEquivalent_, nullptr);
+}
+
+NSMenuItem* NSMenuItem::initWithTitle_action_keyEquivalent(NSString* title, SEL action,
+                                                           NSString* keyEquivalent) {
+    NSObject::init();
+    replaceString(title_, title);
+    replaceString(keyEquivalent_, keyEquivalent);
+    action_ = action;
+    return this;
+}
+
+NSMenuItem* NSMenuItem::separatorItem() {
+    NSMenuItem* item =
+        alloc<NSMenuItem>()->initWithTitle_action_keyEquivalent(NSSTR(""), SEL(), NSSTR(""));
+    item->separator_ = YES;
+    item->enabled_ = NO;
+    item->autorelease();
+    return item;
+}
+
+void NSMenuItem::setTarget(id target) {
+    target_ = target;
+}
+
+void NSMenuItem::setAction(SEL action) {
+    action_ = action;
+}
+
+void NSMenuItem::setTitle(NSString* title) {
+    replaceString(title_, title);
+    changed();
+}
+
+void NSMenuItem::setState(NSInteger state) {
+    state_ = state;
+    changed();
+}
+
+void NSMenuItem::setEnabled(BOOL enabled) {
+    enabled_ = enabled ? YES : NO;
+    changed();
+}
+
+void NSMenuItem::changed() {
+    if (menu_ != nullptr)
+        menu_->changed();
+}
+
+NSMenu::~NSMenu() {
+    for (NSMenuItem* item : items_) {
+        item->menu_ = nullptr;
+        item->release();
+    }
+    replaceString(title_, nullptr);
+}
+
+NSZone* NSMenu::menuZone() {
+    return nullptr;
+}
+
+NSMenu* NSMenu::initWithTitle(NSString* title) {
+    NSObject::init();
+    replaceString(title_, title);
+    return this;
+}
+
+void NSMenu::addItem(NSMenuItem* item) {
+    if (item == nullptr || item->menu_ != nullptr)
+        return;
+    item->retain();
+    item->menu_ = this;
+    items_.push_back(item);
+    changed();
+}
+
+NSMenuItem* NSMenu::itemAtIndex(NSInteger index) const {
+    if (index < 0 || index >= numberOfItems())
+        return nullptr;
+    return items_[std::size_t(index)];
+}
+
+void NSMenu::changed() {
+    for (NSStatusItem* item : shownBy_)
+        item->showRows();
+}
