@@ -1,0 +1,80 @@
+#include <CarbonCore/TextUtils.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The string in encoding, without terminator; nothing when a character has no code there.
+bool encode(CFStringRef string, CFStringEncoding encoding, std::vector<char>& out) {
+    // A UTF-16 unit takes at most 3 bytes of UTF-8 (a surrogate pair 4 bytes for 2 units).
+    const std::size_t room = std::size_t(CFStringGetLength(string)) * 3 + 1;
+    out.assign(room, 0);
+    if (!CFStringGetCString(string, out.data(), CFIndex(room), encoding))
+        return false;
+    out.resize(std::strlen(out.data()));
+    return true;
+}
+
+} // namespace
+
+// NumToString
+void NumToString(long number, Str255 text) {
+    if (!text)
+        return;
+    const std::string digits = std::to_string(number);
+    text[0] = static_cast<unsigned char>(digits.size());
+    std::memcpy(text + 1, digits.data(), digits.size());
+}
+
+// p2cstrcpy
+void p2cstrcpy(char* dst, ConstStr255Param src) {
+    if (!dst || !src)
+        return;
+    const std::size_t length = src[0];
+    std::memmove(dst, src + 1, length);
+    dst[length] = '\0';
+}
+
+// c2pstrcpy
+void c2pstrcpy(Str255 dst, const char* src) {
+    if (!dst || !src)
+        return;
+    const std::size_t length = std::min<std::size_t>(std::strlen(src), 255);
+    std::memmove(dst + 1, src, length);
+    dst[0] = static_cast<unsigned char>(length);
+}
+
+// PLstrcpy
+StringPtr PLstrcpy(StringPtr dst, ConstStr255Param src) {
+    if (dst && src)
+        std::memmove(dst, src, std::size_t(src[0]) + 1);
+    return dst;
+}
+
+// GetTextAndEncodingFromCFString
+OSStatus GetTextAndEncodingFromCFString(CFStringRef string, BytePtr outText, ByteCount maxLen,
+                                        ByteCount* outLen, TextEncoding* outEncoding) {
+    if (outLen)
+        *outLen = 0;
+    if (!string || (!outText && maxLen > 0))
+        return paramErr;
+    std::vector<char> text;
+    TextEncoding encoding = kTextEncodingMacRoman;
+    if (!encode(string, kCFStringEncodingMacRoman, text)) {
+        encoding = kCFStringEncodingUTF8;
+        if (!encode(string, kCFStringEncodingUTF8, text))
+            return paramErr;
+    }
+    if (text.size() > maxLen)
+        return kTECOutputBufferFullStatus;
+    if (!text.empty())
+        std::memcpy(outText, text.data(), text.size());
+    if (outLen)
+        *outLen = ByteCount(text.size());
+    if (outEncoding)
+        *outEncoding = encoding;
+    return noErr;
+}
