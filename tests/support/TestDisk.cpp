@@ -45,7 +45,8 @@ void setPlistValue(const fs::path& file, const std::string& key, const std::stri
                              ">)");
     if (!std::regex_search(text, pattern))
         throw std::runtime_error("no key " + key + " in " + file.string());
-    text = std::regex_replace(text, pattern, "$1" + value + "$2");
+    // Two-digit group numbers: a value starting with a digit would extend "$1" to "$11".
+    text = std::regex_replace(text, pattern, "$01" + value + "$02");
     std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
 }
 
