@@ -7,6 +7,7 @@
 #include <regex>
 #include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -122,6 +123,9 @@ TEST(Files, ReadFileRefusesWhatIsMissingNotAFileOrTooLarge) {
     EXPECT_FALSE(macsim::readFile(file, 9));
     EXPECT_FALSE(macsim::readFile(folder / "missing", 100));
     EXPECT_FALSE(macsim::readFile(folder.path(), 100));
+    // A FIFO with no writer must not hang the reader.
+    ASSERT_EQ(mkfifo((folder / "fifo").c_str(), 0644), 0);
+    EXPECT_FALSE(macsim::readFile(folder / "fifo", 100));
     EXPECT_EQ(macsim::readFile(folder.write("empty", ""), 0)->size(), 0u);
 }
 

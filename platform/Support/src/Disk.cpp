@@ -188,7 +188,8 @@ std::string loginName() {
 }
 
 std::optional<std::vector<std::uint8_t>> readFile(const fs::path& path, std::size_t maxSize) {
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    // Not blocking: a FIFO put where a file belongs would otherwise wait for a writer forever.
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (fd.get() < 0)
         return std::nullopt;
     struct stat info {};
