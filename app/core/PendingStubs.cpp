@@ -16,9 +16,6 @@ PENDING OSStatus err;
 PENDING ResFileRefNum applRes;
 PENDING void fileWorks(int) {}
 
-// Menu-bar commands and the status menu's state.
-PENDING void checkMenus() {}
-
 // Clock control and the privileged command runner.
 PENDING UInt16 loaded;
 PENDING int check_for_krelo() {
@@ -38,10 +35,11 @@ PENDING int myFreeAuthCommand() {
     return 0;
 }
 
-// Windows.
-PENDING void MakeWindow() {}
-
 // The status menu bridge.
 PENDING void initCocoa() {}
 PENDING void insertGlobalMenu() {}
 PENDING void setMenuItemClockValue(SInt32) {}
+PENDING void checkAUSRItem(SInt32) {}
+PENDING void checkSDEFItem(SInt32) {}
+PENDING void checkSUSRItem(SInt32) {}
+PENDING void checkALKEItem(SInt32) {}
