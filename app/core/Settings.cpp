@@ -1,0 +1,110 @@
+// The settings record and its file "Kreloed Prefs": one resource 'SLpr' 128 named "prefs"
+// holding the six fields, big-endian, in the file's resource fork.
+#include "Prefs.h"
+
+PrefsRecord prefs;
+OSStatus err;
+ResFileRefNum applRes;
+
+static const unsigned char prefsFileName[] = "\015Kreloed Prefs";
+static const unsigned char prefsResName[] = "\005prefs";
+
+enum {
+    kPrefsResType = 'SLpr',
+    kPrefsResID = 128,
+    kPrefsCreator = 'SLap',
+    kPrefsFileType = 'pref',
+    kPrefsSize = 12
+};
+
+// The record as the file keeps it: each field big-endian, in the order of the struct.
+static void packPrefs(UInt8* bytes) {
+    const UInt16 fields[6] = {prefs.defaultClock, prefs.userClock,    prefs.keepUserClock,
+                              prefs.speedMode,    prefs.loadAtLaunch, prefs.currentClock};
+    for (int i = 0; i < 6; i++) {
+        bytes[2 * i] = (UInt8)(fields[i] >> 8);
+        bytes[2 * i + 1] = (UInt8)fields[i];
+    }
+}
+
+// Takes the fields that the stored bytes hold completely; the others keep what start-up set.
+static void unpackPrefs(const UInt8* bytes, Size size) {
+    UInt16* fields[6] = {&prefs.defaultClock, &prefs.userClock,    &prefs.keepUserClock,
+                         &prefs.speedMode,    &prefs.loadAtLaunch, &prefs.currentClock};
+    for (int i = 0; i < 6 && 2 * i + 2 <= size; i++)
+        *fields[i] = (UInt16)(bytes[2 * i] << 8 | bytes[2 * i + 1]);
+}
+
+static void setDefaultPrefs() {
+    prefs.userClock = prefs.defaultClock;
+    prefs.speedMode = 0;
+    prefs.loadAtLaunch = 0;
+}
+
+void fileWorks(int mode) {
+    FSVolumeRefNum vRefNum = 0;
+    SInt32 dirID = 0;
+    ResFileRefNum prefsRes;
+    Handle prefsHandle;
+    UInt8 record[kPrefsSize];
+
+    // A failed lookup leaves volume and directory 0: the file is then looked for in the
+    // default directory, and the lookup's status stays in err.
+    err =
+        FindFolder(kOnAppropriateDisk, kPreferencesFolderType, kDontCreateFolder, &vRefNum, &dirID);
+
+    if (mode == 1) {
+        prefsRes = HOpenResFile(vRefNum, dirID, prefsFileName, fsRdPerm);
+        if (prefsRes == -1) {
+            setDefaultPrefs();
+        } else {
+            UseResFile(prefsRes);
+            prefsHandle = GetResource(kPrefsResType, kPrefsResID);
+            if (prefsHandle == NULL)
+                setDefaultPrefs();
+            else
+                unpackPrefs((const UInt8*)*prefsHandle, GetHandleSize(prefsHandle));
+        }
+        if (prefs.speedMode != 1)
+            prefs.speedMode = 0;
+        if (prefs.loadAtLaunch != 1)
+            prefs.loadAtLaunch = 0;
+        if (prefsRes != -1)
+            CloseResFile(prefsRes);
+        UseResFile(applRes);
+    } else if (mode == 0) {
+        prefsRes = HOpenResFile(vRefNum, dirID, prefsFileName, fsRdWrPerm);
+        if (prefsRes == -1) {
+            HCreate(vRefNum, dirID, prefsFileName, kPrefsCreator, kPrefsFileType);
+            HCreateResFile(vRefNum, dirID, prefsFileName);
+            prefsRes = HOpenResFile(vRefNum, dirID, prefsFileName, fsRdWrPerm);
+            if (prefsRes == -1)
+                return;
+        }
+        UseResFile(prefsRes);
+        packPrefs(record);
+        prefsHandle = GetResource(kPrefsResType, kPrefsResID);
+        if (prefsHandle != NULL) {
+            SetResourceSize(prefsHandle, kPrefsSize);
+            WritePartialResource(prefsHandle, 0, record, kPrefsSize);
+        } else {
+            prefsHandle = NewHandle(kPrefsSize);
+            if (prefsHandle == NULL) {
+                // Nothing to add without memory for it; the file keeps what it had.
+                err = MemError();
+            } else {
+                BlockMoveData(record, *prefsHandle, kPrefsSize);
+                AddResource(prefsHandle, kPrefsResType, kPrefsResID, prefsResName);
+                err = ResError();
+                UpdateResFile(prefsRes);
+                // A handle that did not become a resource is still ours to free.
+                if (err == noErr)
+                    ReleaseResource(prefsHandle);
+                else
+                    DisposeHandle(prefsHandle);
+            }
+        }
+        CloseResFile(prefsRes);
+        UseResFile(applRes);
+    }
+}
