@@ -22,8 +22,10 @@ std::unique_ptr<FrontEnd> makeFrontEnd(WindowServer& server) {
         terminal = isatty(0) && isatty(1);
     else if (wanted != "headless")
         std::fprintf(stderr, "MACSIM_FRONTEND: unknown front end \"%s\"; using headless\n", choice);
+    // The terminal front end is null when curses cannot use the terminal.
     if (terminal && makeTerminalFrontEnd)
-        return makeTerminalFrontEnd(server);
+        if (auto frontEnd = makeTerminalFrontEnd(server))
+            return frontEnd;
     return makeHeadlessFrontEnd(server);
 }
 
