@@ -12,7 +12,7 @@ std::string traced(const std::function<void()>& run) {
 
 TEST_F(SpeedTest, TraceOfACommandWhoseToolExits3) {
     ASSERT_NE(myDebug, 0);
-    installTool("#!/bin/sh\nexit 3\n");
+    installTool("#!/bin/sh\n/bin/cat >/dev/null\nexit 3\n");
     EXPECT_EQ(traced([] { EXPECT_EQ(myPerformAuthCommand(cmdSetSpeed, 700, ""), 0); }),
               "searching authtool\n"
               "authtool found.\n"
@@ -35,7 +35,7 @@ TEST_F(SpeedTest, TraceOfFailures) {
               "The authtool could not be found.\n"
               "Performing the command returned -1.\n");
 
-    installTool("#!/bin/sh\nkill -KILL $$\n");
+    installTool("#!/bin/sh\n/bin/cat >/dev/null\nkill -KILL $$\n");
     const std::string killed = traced([] { myPerformAuthCommand(cmdSetSpeed, 700, ""); });
     EXPECT_NE(killed.find("waitpid done.\nPerforming the command returned -1.\n"),
               std::string::npos)
