@@ -1,6 +1,7 @@
 // Choosing the front end of a process.
 #include <macsim/FrontEnd.h>
 #include <macsim/HeadlessFrontEnd.h>
+#include <macsim/MachineCommand.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -26,7 +27,11 @@ std::unique_ptr<FrontEnd> makeFrontEnd(WindowServer& server) {
     if (terminal && makeTerminalFrontEnd)
         if (auto frontEnd = makeTerminalFrontEnd(server))
             return frontEnd;
-    return makeHeadlessFrontEnd(server);
+    // A script's `machine ...` lines act on this process's disk, as macsimctl would.
+    return makeHeadlessFrontEnd(server, [](const std::vector<std::string>& words) {
+        std::string output;
+        return runMachineCommand(Disk::current(), words, output) == 0 ? std::string() : output;
+    });
 }
 
 } // namespace macsim
