@@ -157,7 +157,8 @@ TEST(URL, AppendingPathComponents) {
 }
 
 // The path and its terminator must fit in maxLength; the limit is exact, and a path that does
-// not fit leaves the buffer as it was.
+// not fit leaves an empty string, never a partial path (the tool runner does not look at the
+// result before it uses the buffer).
 TEST(URL, FileSystemRepresentationFitsExactlyOrNotAtAll) {
     const std::string path = "/Volumes/Mac HD/Caf\xC3\xA9/loader";
     Owned url(fileURL(path, false));
@@ -171,9 +172,12 @@ TEST(URL, FileSystemRepresentationFitsExactlyOrNotAtAll) {
 
     std::memset(buffer, 'x', sizeof buffer);
     EXPECT_FALSE(CFURLGetFileSystemRepresentation(url.url(), true, buffer, size));
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer), sizeof buffer),
-              std::string(sizeof buffer, 'x'));
+    EXPECT_EQ(buffer[0], '\0');
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer) + 1, sizeof buffer - 1),
+              std::string(sizeof buffer - 1, 'x'));
+    buffer[0] = 'x';
     EXPECT_FALSE(CFURLGetFileSystemRepresentation(url.url(), true, buffer, 0));
+    EXPECT_EQ(buffer[0], 'x');
     EXPECT_FALSE(CFURLGetFileSystemRepresentation(url.url(), true, nullptr, 64));
     EXPECT_FALSE(CFURLGetFileSystemRepresentation(nullptr, true, buffer, 64));
 

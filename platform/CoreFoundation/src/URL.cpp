@@ -230,9 +230,13 @@ CFURLRef CFURLCreateCopyAppendingPathComponent(CFAllocatorRef, CFURLRef url, CFS
 }
 
 // CFURLGetFileSystemRepresentation. Every URL made here is absolute, so there is no base to
-// resolve against. When the path does not fit, the buffer is left as it was.
+// resolve against. When the path does not fit, the buffer is left holding an empty string, so a
+// caller that does not look at the result reads no stale or partial path.
 Boolean CFURLGetFileSystemRepresentation(CFURLRef url, Boolean, UInt8* buffer, CFIndex maxLength) {
-    if (!url || !buffer || maxLength <= 0 || url->kind != __CFURL::Kind::File)
+    if (!buffer || maxLength <= 0)
+        return false;
+    buffer[0] = '\0';
+    if (!url || url->kind != __CFURL::Kind::File)
         return false;
     const std::string& path = url->path;
     if (path.size() + 1 > static_cast<std::size_t>(maxLength))
