@@ -61,7 +61,8 @@ TEST(TextUtils, TextAndEncodingFromAString) {
     const Row rows[] = {
         {"ASCII path", "/Volumes/Macintosh HD/Krelo.kext", "/Volumes/Macintosh HD/Krelo.kext",
          kTextEncodingMacRoman},
-        {"Mac Roman letters", "/Caf\xC3\xA9", "/Caf\x8E", kTextEncodingMacRoman},
+        {"beyond ASCII: UTF-8, as the file system spells it", "/Caf\xC3\xA9", "/Caf\xC3\xA9",
+         kCFStringEncodingUTF8},
         {"beyond Mac Roman: UTF-8", "/\xE2\x86\x92 \xC3\xA9", "/\xE2\x86\x92 \xC3\xA9",
          kCFStringEncodingUTF8},
         {"empty", "", "", kTextEncodingMacRoman},

@@ -61,13 +61,14 @@ OSStatus GetTextAndEncodingFromCFString(CFStringRef string, BytePtr outText, Byt
         *outLen = 0;
     if (!string || (!outText && maxLen > 0))
         return paramErr;
+    // Plain ASCII is the same bytes in Mac Roman; anything beyond it goes out in UTF-8, the
+    // encoding this file system spells paths in, so a path converted here names the same file.
     std::vector<char> text;
-    TextEncoding encoding = kTextEncodingMacRoman;
-    if (!encode(string, kCFStringEncodingMacRoman, text)) {
-        encoding = kCFStringEncodingUTF8;
-        if (!encode(string, kCFStringEncodingUTF8, text))
-            return paramErr;
-    }
+    if (!encode(string, kCFStringEncodingUTF8, text))
+        return paramErr;
+    const bool ascii = std::all_of(text.begin(), text.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    const TextEncoding encoding = ascii ? kTextEncodingMacRoman : kCFStringEncodingUTF8;
     if (text.size() > maxLen)
         return kTECOutputBufferFullStatus;
     if (!text.empty())

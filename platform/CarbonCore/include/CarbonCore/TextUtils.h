@@ -25,8 +25,8 @@ void c2pstrcpy(Str255 dst, const char* src);
 // PLstrcpy: copies a length-prefixed string; returns dst.
 StringPtr PLstrcpy(StringPtr dst, ConstStr255Param src);
 
-// GetTextAndEncodingFromCFString: the string's text in Mac Roman when every character has one,
-// otherwise in UTF-8 (the encoding file paths are spelled in here), with no terminator. At most
+// GetTextAndEncodingFromCFString: the string's text, with no terminator: plain ASCII in Mac Roman,
+// anything beyond ASCII in UTF-8 (the encoding file paths are spelled in here). At most
 // maxLen bytes are written; text that does not fit gives kTECOutputBufferFullStatus, *outLen 0
 // and nothing to rely on in outText. outLen and outEncoding may be null.
 OSStatus GetTextAndEncodingFromCFString(CFStringRef string, BytePtr outText, ByteCount maxLen,
