@@ -29,6 +29,10 @@ namespace {
 
 typedef SInt32 (*InitializeEntryPoint)(BundleCommandCallback);
 
+// The bound entry points live in the bundle: it is kept for the life of the process and never
+// released.
+CFBundleRef statusMenuBundle = nullptr;
+
 // A length-prefixed copy of a text literal, made at compile time.
 template <std::size_t N> struct PascalString {
     unsigned char text[N] = {};
@@ -93,6 +97,7 @@ UInt16 toggled(UInt16 value) {
 void initCocoa() {
     CFBundleRef bundle = nullptr;
     myLoadPrivateFrameworkBundle(CFSTR("StatusMenu.bundle"), &bundle);
+    statusMenuBundle = bundle;
     if (bundle == nullptr) {
         logLine("StatusMenu.bundle: can't create bundle from the application's frameworks folder");
         alert(kCantCreateBundle.text);
@@ -120,7 +125,6 @@ void initCocoa() {
         alert(kCantInitializeBundle.text);
         alert(kCantFindFunction.text);
     }
-    // The bundle stays loaded for the life of the process; its reference is never released.
 }
 
 void myLoadPrivateFrameworkBundle(CFStringRef name, CFBundleRef* out) {

@@ -73,10 +73,13 @@ TEST(AutoreleasePool, WithoutAPoolTheObjectLeaksAndIsLogged) {
     kreloed::test::TestDisk disk;
     macsim::Disk::use(disk.root());
     int gone = 0;
-    (new Probe(&gone))->autorelease();
+    auto* probe = new Probe(&gone);
+    probe->autorelease();
     EXPECT_EQ(gone, 0);
     EXPECT_NE(disk.readText("private/var/log/system.log").find("autoreleased with no pool"),
               std::string::npos);
+    probe->release(); // what the missing pool would have done
+    EXPECT_EQ(gone, 1);
 }
 
 TEST(ActionMessage, GoesOnlyToATargetOfItsClass) {

@@ -96,7 +96,8 @@ protected:
         find("checkALKEItem", api.checkALKEItem);
         find("setLOADItem", api.setLOADItem);
         find("enableALLItems", api.enableALLItems);
-        // The bundle is never released, as in the application.
+        // The bundle's code stays loaded when the bundle object goes.
+        CFRelease(bundle);
     }
 
     // initializeBundle and insertMenu, as the host's start-up does; the new status item's id.

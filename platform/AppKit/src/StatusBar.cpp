@@ -16,6 +16,9 @@ NSStatusBar* NSStatusBar::systemStatusBar() {
     return bar;
 }
 
+// Out of line, so that the class's type information lives in the platform library alone.
+NSStatusBar::~NSStatusBar() = default;
+
 NSStatusItem* NSStatusBar::statusItemWithLength(CGFloat length) {
     auto* item = new NSStatusItem(length);
     macsim::WindowServer& server = macsim::WindowServer::shared();

@@ -123,6 +123,7 @@ class MACSIM_VISIBLE NSStatusBar : public NSObject {
 public:
     // The one status bar of the menu bar.
     static NSStatusBar* systemStatusBar();
+    ~NSStatusBar() override;
     // A new status item at the right end of the status bar, which holds it until
     // removeStatusItem:.
     NSStatusItem* statusItemWithLength(CGFloat length);
