@@ -198,6 +198,25 @@ TEST_F(DialogManager, ADisposedDialogIsForgotten) {
     DisposeDialog(dialog);
 }
 
+TEST_F(DialogManager, ModalDialogAnswersTheItemChosen) {
+    struct Row {
+        const char* action;
+        DialogItemIndex item;
+    };
+    const Row rows[] = {{"key return", 1}, {"key escape", 2}, {"click 2", 2}, {"click 1", 1}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.action);
+        DialogRef alert = GetNewDialog(128, nullptr, WindowRef(-1));
+        ASSERT_NE(alert, nullptr);
+        SetDialogDefaultItem(alert, 1);
+        SetDialogCancelItem(alert, 2);
+        DialogItemIndex hit = 0;
+        withScript(std::string(row.action) + "\n", [&] { ModalDialog(nullptr, &hit); });
+        EXPECT_EQ(hit, row.item);
+        DisposeDialog(alert);
+    }
+}
+
 TEST_F(DialogManager, ModalDialogWithoutADialogReturnsAtOnce) {
     DialogItemIndex hit = 99;
     withScript("", [&] { ModalDialog(nullptr, &hit); });
