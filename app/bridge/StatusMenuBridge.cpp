@@ -137,9 +137,9 @@ void myLoadPrivateFrameworkBundle(CFStringRef name, CFBundleRef* out) {
     CFURLRef bundleURL = CFURLCreateCopyAppendingPathComponent(kCFAllocatorSystemDefault,
                                                                frameworksURL, name, false);
     if (bundleURL != nullptr) {
-        CFBundleRef bundle = CFBundleCreate(kCFAllocatorDefault, bundleURL);
+        // Without a place to put it, a bundle made here could only leak.
         if (out != nullptr)
-            *out = bundle;
+            *out = CFBundleCreate(kCFAllocatorDefault, bundleURL);
         CFRelease(bundleURL);
     }
     CFRelease(frameworksURL);
