@@ -68,7 +68,8 @@ OSStatus GetTextAndEncodingFromCFString(CFStringRef string, BytePtr outText, Byt
         return paramErr;
     const bool ascii = std::all_of(text.begin(), text.end(),
                                    [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    const TextEncoding encoding = ascii ? kTextEncodingMacRoman : kCFStringEncodingUTF8;
+    const TextEncoding encoding =
+        ascii ? TextEncoding(kTextEncodingMacRoman) : TextEncoding(kCFStringEncodingUTF8);
     if (text.size() > maxLen)
         return kTECOutputBufferFullStatus;
     if (!text.empty())
