@@ -88,7 +88,9 @@ TEST(Scenarios, ClosedErrorWindowsAreGone) {
     disk.removeFile(fs::relative(disk.resources() / "loader", disk.root()));
     const AppRun run = runApp(disk, script("missing-loader.txt"));
     EXPECT_EQ(run.status, 0) << run.err;
-    for (const auto& w : run.lastDump()["windows"])
+    const auto dump = run.lastDump();
+    ASSERT_TRUE(dump.contains("windows"));
+    for (const auto& w : dump["windows"])
         EXPECT_NE(w["name"], "Error_loader");
 }
 
