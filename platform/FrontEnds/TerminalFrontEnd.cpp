@@ -151,13 +151,16 @@ public:
             dirty_ = true;
         context_ = context;
         while (gCursesActive) {
-            // Keys that curses has read already, or that wait on the terminal, come first: poll()
-            // would not see the ones in curses' own buffer.
-            for (int ch = getch(); ch != ERR; ch = getch())
-                if (std::optional<Action> action = take(ch)) {
-                    show();
-                    return action;
-                }
+            // Keys that curses has read already come first: poll() cannot see its buffer. Curses
+            // is asked only when there may be some, so that an idle tick costs one poll().
+            if (keysPending_) {
+                for (int ch = getch(); ch != ERR; ch = getch())
+                    if (std::optional<Action> action = take(ch)) {
+                        show();
+                        return action; // more keys may follow in curses' buffer
+                    }
+                keysPending_ = false;
+            }
             show();
             int timeout = -1;
             if (deadline) {
@@ -168,12 +171,15 @@ public:
             }
             pollfd input{STDIN_FILENO, POLLIN, 0};
             const int ready = poll(inputGone_ ? nullptr : &input, inputGone_ ? 0 : 1, timeout);
-            if (ready == 0 && deadline)
-                return std::nullopt;
-            // A signal (the terminal was resized) or input: look at the keys again.
-            if (ready > 0 && (input.revents & (POLLHUP | POLLERR | POLLNVAL)) &&
-                !(input.revents & POLLIN))
+            if (ready == 0) {
+                if (deadline)
+                    return std::nullopt;
+            } else if (ready < 0 || (input.revents & POLLIN)) {
+                // Input, or a signal: a resized terminal is reported by curses as a key.
+                keysPending_ = true;
+            } else if (input.revents & (POLLHUP | POLLERR | POLLNVAL)) {
                 inputGone_ = true; // the terminal is gone; wait for the timers alone
+            }
         }
         // The terminal was given back (the process is leaving): only the timers remain.
         if (deadline) {
@@ -340,6 +346,7 @@ private:
     terminal::LayoutOptions options_;
     WaitContext context_;
     bool dirty_ = true;
+    bool keysPending_ = true;
     bool inputGone_ = false;
     bool canFlash_ = false;
     bool mouseOn_ = false;
