@@ -5,6 +5,7 @@
 #include <macsim/Disk.h>
 #include <macsim/MachineCommand.h>
 #include <macsim/MainBundle.h>
+#include <macsim/TextEncoding.h>
 
 namespace speedtest {
 
@@ -56,6 +57,14 @@ fs::path SpeedTest::makeDeepApp(std::size_t minLength) const {
     fs::copy(kreloed::test::builtDisk() / fs::relative(kext(), disk.root()),
              app / "Contents/Resources/Krelo.kext", fs::copy_options::recursive);
     return app;
+}
+
+std::vector<std::string> SpeedTest::kreloPathSpellings() const {
+    const std::string utf8 = kext().string();
+    const auto macRoman = macsim::utf8ToMacRoman(utf8);
+    EXPECT_TRUE(macRoman);
+    EXPECT_NE(macRoman.value_or(utf8), utf8) << "the disk's path should hold a non-ASCII character";
+    return {utf8, macRoman.value_or(utf8)};
 }
 
 std::string SpeedTest::machine(const std::vector<std::string>& args) const {

@@ -42,6 +42,9 @@ protected:
     // path of at least minLength bytes.
     fs::path makeDeepApp(std::size_t minLength) const;
 
+    // Krelo.kext's path as the application may spell it: in UTF-8 or in Mac Roman.
+    std::vector<std::string> kreloPathSpellings() const;
+
     // Runs a machine command on the disk; the test fails when it does.
     std::string machine(const std::vector<std::string>& args) const;
     // The authorization's external form, as the runner sends it.
