@@ -26,6 +26,7 @@ struct Command {
     AuthCommandRecord record;
     std::string_view path; // the text before the terminator
     ExtensionBundle bundle;
+    macsim::Processor processor;
 };
 
 AuthToolStatus toolStatus(KernelStatus status) {
@@ -72,12 +73,11 @@ KernelStatus findBundle(Command& command) {
 }
 
 KernelStatus checkSpeed(Command& command) {
-    macsim::Processor processor;
-    if (const KernelStatus status = macsim::readProcessor(command.disk, processor);
+    if (const KernelStatus status = macsim::readProcessor(command.disk, command.processor);
         status != KernelStatus::ok)
         return status;
-    return processor.accepts(command.record.argument) ? KernelStatus::ok
-                                                      : KernelStatus::speedRejected;
+    return command.processor.accepts(command.record.argument) ? KernelStatus::ok
+                                                              : KernelStatus::speedRejected;
 }
 
 KernelStatus load(Command& command) {
@@ -90,7 +90,7 @@ KernelStatus unload(Command& command) {
 
 KernelStatus setSpeed(Command& command) {
     return Kernel(command.disk)
-        .setSpeed(command.record.argument, macsim::SpeedChange::throughExtension);
+        .setSpeedThroughExtension(command.record.argument, command.processor);
 }
 
 struct Row {
@@ -133,7 +133,7 @@ AuthToolStatus run(const macsim::Disk& disk, std::span<const std::uint8_t> input
     if (!macsim::isAuthorizationLive(disk, authorization))
         return fail(disk, kAuthToolNotAuthorized, "the authorization is not live");
 
-    Command command{disk, {}, {}, {}};
+    Command command{disk, {}, {}, {}, {}};
     std::memcpy(&command.record, input.data() + kAuthExternalFormLength, sizeof command.record);
     if (command.record.leadWord != 1)
         return fail(disk, kAuthToolBadLeadWord,

@@ -4,12 +4,16 @@
 // from its own executable. Its exit statuses are listed in AuthToolStatus.h.
 #include <cerrno>
 #include <cstdint>
+#include <malloc.h>
 #include <unistd.h>
 
 #include "AuthCommandRecord.h"
 #include "AuthTool.h"
 
 int main() {
+    // One generous heap extension rather than several small ones: every system call counts in a
+    // tool that is started for each command.
+    mallopt(M_TOP_PAD, 1 << 20);
     const macsim::Disk& disk = macsim::Disk::current();
     // One byte more than a command tells a longer stream from an exact one.
     std::uint8_t input[kAuthToolInputLength + 1];

@@ -5,6 +5,7 @@
 //   macsimctl [--disk DIR] state | speed MHZ | load PATH | unload PATH|ID | sysctl NAME VALUE |
 //                          version X.Y.Z | clock HZ
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 

@@ -116,11 +116,12 @@ TEST_F(KernelTest, ExtensionsAndTheSpeed) {
     EXPECT_EQ(kernel.load(second), KernelStatus::ok);
     EXPECT_EQ(state().findSysctl("hw.busspeed")->mib, (std::array<int, 2>{CTL_HW, 101}));
 
-    EXPECT_EQ(kernel.setSpeed(1300, macsim::SpeedChange::throughExtension), KernelStatus::ok);
-    EXPECT_EQ(kernel.setSpeed(1000, macsim::SpeedChange::throughExtension), KernelStatus::ok)
+    macsim::Processor processor;
+    ASSERT_EQ(macsim::readProcessor(macsim::Disk::current(), processor), KernelStatus::ok);
+    EXPECT_EQ(kernel.setSpeedThroughExtension(1300, processor), KernelStatus::ok);
+    EXPECT_EQ(kernel.setSpeedThroughExtension(1000, processor), KernelStatus::ok)
         << "the clock rate is always accepted";
-    EXPECT_EQ(kernel.setSpeed(0, macsim::SpeedChange::powerManagement),
-              KernelStatus::speedRejected);
+    EXPECT_EQ(kernel.setSpeed(0), KernelStatus::speedRejected);
     for (const auto& entry : state().sysctls)
         EXPECT_EQ(entry.value, 1000u) << entry.name;
 
@@ -167,9 +168,7 @@ TEST_F(KernelTest, ConcurrentChangesAreNeitherLostNorTorn) {
                      macsim::readExtensionBundle(bundles[writer * kRounds + round], bundle) ==
                          macsim::KernelStatus::ok &&
                      kernel.load(bundle) == macsim::KernelStatus::ok &&
-                     kernel.setSpeed(300 + writer * 100 + round,
-                                     macsim::SpeedChange::powerManagement) ==
-                         macsim::KernelStatus::ok;
+                     kernel.setSpeed(300 + writer * 100 + round) == macsim::KernelStatus::ok;
             }
             _exit(ok ? 0 : 1);
         }

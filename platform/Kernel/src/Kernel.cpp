@@ -1,8 +1,14 @@
 #include <macsim/Kernel.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
 #include <limits>
+#include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 
 #include <macsim/Plist.h>
 #include <macsim/TextEncoding.h>
@@ -149,8 +155,48 @@ bool isStorablePath(const std::string& path) {
            });
 }
 
+// A new state goes to a temporary file that then takes the old one's place in one step, so
+// readers see the old or the new state and never a half-written one. Two costs of the usual
+// replace-by-rename are avoided, as each would be most of the cost of every command: the flush to
+// the medium (the kernel state is run state, private/var/run, which on the original does not
+// outlive the machine's shutdown), and the flush some file systems force when a rename replaces a
+// file; exchanging the two names and then removing the old state needs neither.
+bool writeState(const fs::path& file, const std::string& text) {
+    std::string temp = (file.parent_path() / ".state.XXXXXX").string();
+    const int fd = mkstemp(temp.data());
+    if (fd < 0)
+        return false;
+    bool written = fchmod(fd, 0644) == 0;
+    for (std::size_t done = 0; written && done < text.size();) {
+        const ssize_t got = write(fd, text.data() + done, text.size() - done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        written = got > 0;
+        done += written ? static_cast<std::size_t>(got) : 0;
+    }
+    if (close(fd) != 0 || !written) {
+        unlink(temp.c_str());
+        return false;
+    }
+    // Without an old state (or where names cannot be exchanged), a plain rename does it.
+    if (renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, file.c_str(), RENAME_EXCHANGE) != 0 &&
+        rename(temp.c_str(), file.c_str()) != 0) {
+        unlink(temp.c_str());
+        return false;
+    }
+    unlink(temp.c_str()); // the old state, after an exchange
+    return true;
+}
+
 bool controlsSpeed(const KernelState& state) {
     return !state.sysctls.empty();
+}
+
+// The processor runs at mhz, and every published speed says so.
+void applySpeed(KernelState& state, std::uint32_t mhz) {
+    state.speedMHz = mhz;
+    for (SysctlEntry& entry : state.sysctls)
+        entry.value = mhz;
 }
 
 } // namespace
@@ -281,14 +327,30 @@ fs::path Kernel::stateFile() const {
 }
 
 KernelStatus Kernel::read(KernelState& state) const {
-    const fs::path file = stateFile();
-    std::error_code error;
-    // The state file is only ever replaced, never removed, so a file seen here stays readable.
-    if (!fs::exists(fs::symlink_status(file, error))) {
+    // Every sysctl call reads the state, so it takes as few system calls as it can.
+    const int fd = open(stateFile().c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        if (errno != ENOENT)
+            return KernelStatus::stateUnreadable;
         state = KernelState{};
         return KernelStatus::ok;
     }
-    const auto root = plist::load(file, nullptr, kMaxStateSize);
+    std::string text;
+    bool complete = false;
+    while (text.size() <= kMaxStateSize) {
+        char buffer[4096];
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            complete = got == 0;
+            break;
+        }
+        text.append(buffer, static_cast<std::size_t>(got));
+    }
+    close(fd);
+    const auto root =
+        complete ? plist::parse(std::string_view(text), nullptr, kMaxStateSize) : std::nullopt;
     auto parsed = root ? fromPlist(*root) : std::nullopt;
     if (!parsed)
         return KernelStatus::stateUnreadable;
@@ -297,17 +359,22 @@ KernelStatus Kernel::read(KernelState& state) const {
 }
 
 template <typename Edit> KernelStatus Kernel::change(Edit edit) {
-    std::error_code error;
-    fs::create_directories(disk_.kernelFolder(), error);
-    FileLock lock(disk_.kernelFolder() / "state.lock");
-    if (!lock.held())
-        return KernelStatus::stateUnwritable;
+    const fs::path lockFile = disk_.kernelFolder() / "state.lock";
+    std::optional<FileLock> lock(std::in_place, lockFile);
+    if (!lock->held()) {
+        // A disk laid out by hand may lack the kernel's folder.
+        std::error_code error;
+        fs::create_directories(disk_.kernelFolder(), error);
+        lock.emplace(lockFile);
+        if (!lock->held())
+            return KernelStatus::stateUnwritable;
+    }
     KernelState state;
     if (const KernelStatus status = read(state); status != KernelStatus::ok)
         return status;
     if (const KernelStatus status = edit(state); status != KernelStatus::ok)
         return status;
-    if (!plist::save(stateFile(), toPlist(state)))
+    if (!writeState(stateFile(), plist::serialize(toPlist(state))))
         return KernelStatus::stateUnwritable;
     return KernelStatus::ok;
 }
@@ -357,23 +424,22 @@ KernelStatus Kernel::unload(std::string_view bundleId) {
     });
 }
 
-KernelStatus Kernel::setSpeed(std::int64_t mhz, SpeedChange how) {
+KernelStatus Kernel::setSpeed(std::int64_t mhz) {
     if (mhz < 1 || mhz > std::int64_t{kMaxU32})
         return KernelStatus::speedRejected;
     return change([&](KernelState& state) {
-        if (how == SpeedChange::throughExtension) {
-            if (!controlsSpeed(state))
-                return KernelStatus::noSpeedControl;
-            Processor processor;
-            if (const KernelStatus status = readProcessor(disk_, processor);
-                status != KernelStatus::ok)
-                return status;
-            if (!processor.accepts(mhz))
-                return KernelStatus::speedRejected;
-        }
-        state.speedMHz = static_cast<std::uint32_t>(mhz);
-        for (SysctlEntry& entry : state.sysctls)
-            entry.value = static_cast<std::uint32_t>(mhz);
+        applySpeed(state, static_cast<std::uint32_t>(mhz));
+        return KernelStatus::ok;
+    });
+}
+
+KernelStatus Kernel::setSpeedThroughExtension(std::int64_t mhz, const Processor& processor) {
+    if (!processor.accepts(mhz))
+        return KernelStatus::speedRejected;
+    return change([&](KernelState& state) {
+        if (!controlsSpeed(state))
+            return KernelStatus::noSpeedControl;
+        applySpeed(state, static_cast<std::uint32_t>(mhz));
         return KernelStatus::ok;
     });
 }

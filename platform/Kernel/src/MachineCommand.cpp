@@ -106,7 +106,7 @@ int setSpeed(const Disk& disk, Args args, std::string& output) {
         output = "speed: not a number: " + args[0];
         return kUsage;
     }
-    return report(Kernel(disk).setSpeed(*mhz, SpeedChange::powerManagement), output);
+    return report(Kernel(disk).setSpeed(*mhz), output);
 }
 
 int load(const Disk& disk, Args args, std::string& output) {

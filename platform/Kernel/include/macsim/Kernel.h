@@ -91,13 +91,6 @@ KernelStatus readExtensionBundle(const fs::path& path, ExtensionBundle& bundle);
 // Reads the processor's description from the disk.
 KernelStatus readProcessor(const Disk& disk, Processor& processor);
 
-// Which way a speed change comes.
-enum class SpeedChange {
-    throughExtension, // a command: needs a loaded extension that controls the speed, and a speed
-                      // the processor accepts
-    powerManagement,  // the machine itself: any speed from 1 MHz on
-};
-
 class Kernel {
 public:
     explicit Kernel(const Disk& disk);
@@ -109,7 +102,11 @@ public:
 
     KernelStatus load(const ExtensionBundle& bundle);
     KernelStatus unload(std::string_view bundleId);
-    KernelStatus setSpeed(std::int64_t mhz, SpeedChange how);
+    // The machine's own speed change (power management): any speed from 1 MHz on.
+    KernelStatus setSpeed(std::int64_t mhz);
+    // A speed change commanded through a loaded extension that controls the speed: only to a
+    // speed that processor (read by the caller) accepts.
+    KernelStatus setSpeedThroughExtension(std::int64_t mhz, const Processor& processor);
     // Writes the raw value of a published sysctl, as a person with a kernel debugger would.
     KernelStatus setSysctlValue(std::string_view name, std::uint32_t value);
 
