@@ -377,9 +377,15 @@ std::string serialize(const Value& value) {
     pugi::xml_node root = doc.append_child("plist");
     root.append_attribute("version") = "1.0";
     write(root, value);
-    std::ostringstream out;
+    // Straight into a string: a string stream would set up the whole locale machinery first.
+    struct StringWriter final : pugi::xml_writer {
+        std::string text;
+        void write(const void* data, size_t size) override {
+            text.append(static_cast<const char*>(data), size);
+        }
+    } out;
     doc.save(out, "\t", pugi::format_default, pugi::encoding_utf8);
-    return out.str();
+    return std::move(out.text);
 }
 
 bool save(const std::filesystem::path& path, const Value& value) {
