@@ -64,11 +64,13 @@ void SetControlValue(ControlRef control, SInt16 value);
 SInt32 GetControl32BitValue(ControlRef control);
 void SetControl32BitValue(ControlRef control, SInt32 value);
 
-// Sets a piece of the control's data (SetControlData). Only kControlStaticTextTextTag of a static
-// text is known: size bytes of Mac Roman text.
+// Sets a piece of the control's data (SetControlData): size bytes of Mac Roman text.
+// FIXME: knows only kControlStaticTextTextTag of a static text; other tags give
+// errDataNotSupported.
 OSErr SetControlData(ControlRef control, ControlPartCode part, ResType tag, Size size,
                      const void* data);
-// Draws the control now (Draw1Control): the front end sees it redrawn.
+// Draws the control now (Draw1Control). The front ends always show the model as it stands, so
+// there is nothing left to draw.
 void Draw1Control(ControlRef control);
 // Sets the font, size and face that flags select (SetControlFontStyle).
 OSErr SetControlFontStyle(ControlRef control, const ControlFontStyleRec* style);

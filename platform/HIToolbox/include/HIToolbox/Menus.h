@@ -14,6 +14,7 @@ typedef UInt16 MenuItemIndex;
 typedef UInt32 MenuCommand;
 
 // Highlights the title of the menu with that ID (HiliteMenu); 0 removes the highlight.
+// FIXME: nib menus carry no IDs of their own; a menu's ID is its position in the menu bar.
 void HiliteMenu(MenuID menu);
 
 } // extern "C"
