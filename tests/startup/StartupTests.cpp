@@ -237,5 +237,20 @@ TEST(Startup, FirstTickSendsTheUserSpeedAndShowsItOneTickLater) {
     EXPECT_EQ(titles, expected);
 }
 
+// The processor drifts away from the kept user speed (power management): the next tick shows the
+// drifted speed and sends the user speed again, which shows from the tick after.
+TEST(Startup, DriftFromTheKeptUserSpeedIsSentBackOnTheNextTick) {
+    TestDisk disk;
+    writeSettings(disk, Settings{1000, 800, 1, 1, 1, 800});
+    const AppRun run = runApp(disk, "wait 1.5\nmachine speed 867\nwait 2\nmenu quit\n");
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::vector<std::pair<double, std::string>> late;
+    for (const auto& e : run.events("status_title"))
+        if (e["t"].get<double>() > 1.5)
+            late.emplace_back(e["t"].get<double>(), e["title"].get<std::string>());
+    const std::vector<std::pair<double, std::string>> expected = {{2, "867"}, {3, "800"}};
+    EXPECT_EQ(late, expected);
+}
+
 } // namespace
 } // namespace kreloed::test
