@@ -122,7 +122,10 @@ int performCommand(AuthorizationRef authorization, AuthCommandRecord command) {
     }
     if (child == 0) {
         dup2(comms[0], STDIN_FILENO);
-        close(comms[0]);
+        // Started without a standard input, the application got the pipe's read end as
+        // descriptor 0 itself: closing it would leave the tool nothing to read.
+        if (comms[0] != STDIN_FILENO)
+            close(comms[0]);
         close(comms[1]);
         execle(toolPath, toolPath, (char*)NULL, environment);
         _exit(1);

@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstring>
 #include <fstream>
+#include <unistd.h>
 
 #include <gmock/gmock.h>
 
@@ -49,6 +50,17 @@ TEST_F(SpeedTest, ToolGetsItsPathAsOnlyArgumentAndAnEmptyEnvironment) {
     installRecorder();
     EXPECT_EQ(performCommand(authorizationRef, myCommand), 0);
     EXPECT_EQ(recordedArgs(), "argc 1\nargv " + loader().string() + "\nenvironment 0\n");
+}
+
+TEST_F(SpeedTest, ToolGetsItsInputWhenTheApplicationHasNoStandardInput) {
+    installRecorder();
+    const int saved = dup(STDIN_FILENO);
+    close(STDIN_FILENO);
+    const int result = performCommand(authorizationRef, myCommand);
+    dup2(saved, STDIN_FILENO);
+    close(saved);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(recordedStreams().size(), 1u);
 }
 
 enum class Tool { missing, notExecutable, recorder, script };
