@@ -402,6 +402,13 @@ TEST_F(TerminalSession, PersonSetsAUserDefinedSpeedAndQuits) {
     ASSERT_TRUE(pane.waitForText("[[ OK ]]"));
     EXPECT_NE(rowWith(pane.screen(), "User-defined CPU speed"), -1);
 
+    // Only the dialog takes input now: the menu bar key rings the bell instead.
+    EXPECT_EQ(pane.format("#{window_bell_flag}"), "0");
+    pane.keys({"m"});
+    EXPECT_TRUE(pane.waitFor(
+        "the bell", [&pane](const auto&) { return pane.format("#{window_bell_flag}") == "1"; }));
+    EXPECT_EQ(rowWith(pane.screen(), "Quit Kreloed"), -1) << "no menu opened";
+
     // The slider opens at 1000 MHz (15 of 21); six steps left is 700 MHz.
     ASSERT_TRUE(pane.moveTo("Tab", "#"));
     const auto knob = [&pane]() -> double {
