@@ -1,4 +1,5 @@
 // The helper tool "loader", run as a separate process exactly as the application runs it.
+#include <sys/stat.h>
 #include <sys/sysctl.h>
 
 #include <AuthToolStatus.h>
@@ -60,6 +61,10 @@ TEST_F(HelperTest, BadInputsChangeNothingAndLogOneLine) {
             .string();
     const std::string badName =
         makeKext("BadName.kext", kextInfo("org.example.Bad", {"cpuspeed"})).string();
+    // A named pipe in the Info.plist's place must not leave the privileged tool waiting.
+    const std::string fifo = makeKext("Fifo.kext", "").string();
+    fs::remove(fs::path(fifo) / "Contents/Info.plist");
+    ASSERT_EQ(mkfifo((fs::path(fifo) / "Contents/Info.plist").c_str(), 0644), 0);
     fs::create_directories(disk.root() / "Plain");
     const std::string plainFolder = (disk.root() / "Plain").string();
 
@@ -99,6 +104,7 @@ TEST_F(HelperTest, BadInputsChangeNothingAndLogOneLine) {
         {"no such bundle", input(cmdLoadKext, 0, kext().string() + "x"), kAuthToolNotABundle},
         {"bundle without Info.plist", input(cmdLoadKext, 0, noPlist), kAuthToolBadInfoPlist},
         {"truncated Info.plist", input(cmdLoadKext, 0, truncated), kAuthToolBadInfoPlist},
+        {"Info.plist is a named pipe", input(cmdLoadKext, 0, fifo), kAuthToolBadInfoPlist},
         {"not a kernel extension", input(cmdLoadKext, 0, notKext), kAuthToolBadInfoPlist},
         {"publishes a one-level name", input(cmdLoadKext, 0, badName), kAuthToolBadInfoPlist},
         {"load twice", load, kAuthToolAlreadyLoaded},

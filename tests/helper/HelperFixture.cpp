@@ -80,37 +80,45 @@ std::string kextInfo(const std::string& bundleId, const std::vector<std::string>
 int runProgram(const fs::path& program, const Bytes& input, std::string* standardError) {
     // A tool that ends before reading must not end the test with it.
     std::signal(SIGPIPE, SIG_IGN);
-    int in[2], err[2];
-    if (pipe(in) != 0 || pipe(err) != 0)
+    char errorFile[] = "/tmp/helper-stderr-XXXXXX";
+    const int err = mkstemp(errorFile);
+    int in[2];
+    if (err < 0 || pipe(in) != 0)
         return -2;
     const pid_t child = fork();
     if (child == 0) {
         dup2(in[0], STDIN_FILENO);
-        dup2(err[1], STDERR_FILENO);
+        dup2(err, STDERR_FILENO);
         close(in[0]);
         close(in[1]);
-        close(err[0]);
-        close(err[1]);
+        close(err);
         char* const environment[] = {nullptr};
         execle(program.c_str(), program.c_str(), static_cast<char*>(nullptr), environment);
         _exit(127);
     }
     close(in[0]);
-    close(err[1]);
-    // The tool may stop reading early; its input is small enough for the pipe's buffer.
+    close(err);
+    // The input is small enough for the pipe's buffer, whether the tool reads it or not.
     const ssize_t written = write(in[1], input.data(), input.size());
     (void)written;
     close(in[1]);
-    std::string errors;
-    char buffer[512];
-    for (ssize_t got; (got = read(err[0], buffer, sizeof buffer)) > 0;)
-        errors.append(buffer, static_cast<std::size_t>(got));
-    close(err[0]);
-    if (standardError)
-        *standardError = errors;
+    // A tool that hangs is killed, and reported as not having exited.
     int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    bool exited = true;
+    for (int waited = 0; waitpid(child, &status, WNOHANG) == 0; ++waited) {
+        if (waited == 2000) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            exited = false;
+            break;
+        }
+        usleep(10000);
+    }
+    const auto errors = kreloed::test::readBytes(errorFile);
+    unlink(errorFile);
+    if (standardError)
+        standardError->assign(errors.begin(), errors.end());
+    return exited && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 } // namespace helpertest

@@ -155,6 +155,39 @@ bool isStorablePath(const std::string& path) {
            });
 }
 
+// The whole of a small file, read until end of file with as few system calls as it takes: every
+// sysctl call and every command reads the state. ENOENT in errno when the file is missing. A
+// named pipe put in a file's place reads as empty rather than blocking the privileged tool.
+std::optional<std::string> readSmallFile(const fs::path& path, std::size_t maxSize) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return std::nullopt;
+    std::string text;
+    bool complete = false;
+    while (text.size() <= maxSize) {
+        char buffer[4096];
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            complete = got == 0;
+            break;
+        }
+        text.append(buffer, static_cast<std::size_t>(got));
+    }
+    const int error = errno;
+    close(fd);
+    errno = error;
+    if (!complete || text.size() > maxSize)
+        return std::nullopt;
+    return text;
+}
+
+std::optional<plist::Value> loadPlist(const fs::path& path, std::size_t maxSize) {
+    const auto text = readSmallFile(path, maxSize);
+    return text ? plist::parse(std::string_view(*text), nullptr, maxSize) : std::nullopt;
+}
+
 // A new state goes to a temporary file that then takes the old one's place in one step, so
 // readers see the old or the new state and never a half-written one. Two costs of the usual
 // replace-by-rename are avoided, as each would be most of the cost of every command: the flush to
@@ -162,11 +195,20 @@ bool isStorablePath(const std::string& path) {
 // outlive the machine's shutdown), and the flush some file systems force when a rename replaces a
 // file; exchanging the two names and then removing the old state needs neither.
 bool writeState(const fs::path& file, const std::string& text) {
-    std::string temp = (file.parent_path() / ".state.XXXXXX").string();
-    const int fd = mkstemp(temp.data());
+    // Writers hold the kernel's lock, so one temporary name does. It is always a new file: the
+    // old state may still be open in a reader, and must not be written over.
+    const fs::path temp = file.parent_path() / ".state.new";
+    const auto create = [&] {
+        return open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0644);
+    };
+    int fd = create();
+    if (fd < 0 && errno == EEXIST) { // left by a writer that did not finish
+        unlink(temp.c_str());
+        fd = create();
+    }
     if (fd < 0)
         return false;
-    bool written = fchmod(fd, 0644) == 0;
+    bool written = true;
     for (std::size_t done = 0; written && done < text.size();) {
         const ssize_t got = write(fd, text.data() + done, text.size() - done);
         if (got < 0 && errno == EINTR)
@@ -270,7 +312,7 @@ KernelStatus readExtensionBundle(const fs::path& path, ExtensionBundle& bundle) 
     if (!isStorablePath(path.native()) || !path.is_absolute() || path.extension() != ".kext" ||
         !fs::is_directory(path, error))
         return KernelStatus::notABundle;
-    const auto info = plist::load(path / "Contents/Info.plist", nullptr, kMaxInfoPlistSize);
+    const auto info = loadPlist(path / "Contents/Info.plist", kMaxInfoPlistSize);
     if (!info || plist::lookupString(*info, "CFBundlePackageType") != "KEXT")
         return KernelStatus::badInfoPlist;
     const std::string* id = asNonEmptyString(info->find("CFBundleIdentifier"));
@@ -296,7 +338,7 @@ KernelStatus readExtensionBundle(const fs::path& path, ExtensionBundle& bundle) 
 }
 
 KernelStatus readProcessor(const Disk& disk, Processor& processor) {
-    const auto hardware = plist::load(disk.hardwareFile(), nullptr, kMaxInfoPlistSize);
+    const auto hardware = loadPlist(disk.hardwareFile(), kMaxInfoPlistSize);
     if (!hardware || !hardware->dict())
         return KernelStatus::hardwareUnreadable;
     const auto clockRate = plist::lookupInteger(*hardware, "ProcessorClockRate");
@@ -327,30 +369,13 @@ fs::path Kernel::stateFile() const {
 }
 
 KernelStatus Kernel::read(KernelState& state) const {
-    // Every sysctl call reads the state, so it takes as few system calls as it can.
-    const int fd = open(stateFile().c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        if (errno != ENOENT)
-            return KernelStatus::stateUnreadable;
+    const auto text = readSmallFile(stateFile(), kMaxStateSize);
+    if (!text && errno == ENOENT) {
         state = KernelState{};
         return KernelStatus::ok;
     }
-    std::string text;
-    bool complete = false;
-    while (text.size() <= kMaxStateSize) {
-        char buffer[4096];
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
-            complete = got == 0;
-            break;
-        }
-        text.append(buffer, static_cast<std::size_t>(got));
-    }
-    close(fd);
     const auto root =
-        complete ? plist::parse(std::string_view(text), nullptr, kMaxStateSize) : std::nullopt;
+        text ? plist::parse(std::string_view(*text), nullptr, kMaxStateSize) : std::nullopt;
     auto parsed = root ? fromPlist(*root) : std::nullopt;
     if (!parsed)
         return KernelStatus::stateUnreadable;
