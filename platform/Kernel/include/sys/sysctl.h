@@ -21,6 +21,8 @@ extern "C" {
 // Stands for sysctl. Reads a value: with oldp null, *oldlenp receives the value's size; otherwise
 // the value is copied into oldp when *oldlenp leaves room for all of it (else ENOMEM, and nothing
 // is copied). Every value is read-only to processes: a new value fails with EPERM.
+// FIXME: only the values that loaded extensions publish exist (32-bit integers); there are no
+// nodes to list and no built-in values, and a short buffer gets nothing rather than a part.
 int sysctl(int* name, unsigned int namelen, void* oldp, size_t* oldlenp, void* newp, size_t newlen);
 
 // Stands for sysctlnametomib. *sizep holds the room in mibp on entry and the number of levels on
