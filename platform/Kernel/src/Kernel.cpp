@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <limits>
+#include <mutex>
+#include <optional>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -368,18 +370,46 @@ fs::path Kernel::stateFile() const {
     return disk_.kernelFolder() / "state";
 }
 
+namespace {
+
+// The state this process parsed last, with the text it was parsed from. Every sysctl call reads
+// the state, the application several times a second: a read that finds the same text takes the
+// parsed state again instead of parsing it anew. The text is compared whole, since neither file
+// identities nor times tell every change apart (a freed inode comes back within one clock tick).
+struct ParsedState {
+    fs::path file;
+    std::string text;
+    KernelState state;
+};
+
+std::mutex parsedStateLock;
+std::optional<ParsedState> parsedState;
+
+} // namespace
+
 KernelStatus Kernel::read(KernelState& state) const {
-    const auto text = readSmallFile(stateFile(), kMaxStateSize);
+    const fs::path file = stateFile();
+    auto text = readSmallFile(file, kMaxStateSize);
     if (!text && errno == ENOENT) {
         state = KernelState{};
         return KernelStatus::ok;
     }
-    const auto root =
-        text ? plist::parse(std::string_view(*text), nullptr, kMaxStateSize) : std::nullopt;
+    if (!text)
+        return KernelStatus::stateUnreadable;
+    {
+        const std::lock_guard guard(parsedStateLock);
+        if (parsedState && parsedState->file == file && parsedState->text == *text) {
+            state = parsedState->state;
+            return KernelStatus::ok;
+        }
+    }
+    const auto root = plist::parse(std::string_view(*text), nullptr, kMaxStateSize);
     auto parsed = root ? fromPlist(*root) : std::nullopt;
     if (!parsed)
         return KernelStatus::stateUnreadable;
-    state = std::move(*parsed);
+    state = *parsed;
+    const std::lock_guard guard(parsedStateLock);
+    parsedState = ParsedState{file, std::move(*text), std::move(*parsed)};
     return KernelStatus::ok;
 }
 

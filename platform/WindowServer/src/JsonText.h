@@ -1,4 +1,5 @@
-// The little JSON the window server writes: strings, four-character codes and numbers.
+// The window server's own JSON values: four-character codes and times. Strings go through
+// macsim/Json.h.
 #pragma once
 
 #include <cstdint>
@@ -7,10 +8,6 @@
 
 namespace macsim::jsontext {
 
-// Appends text as a JSON string. Bytes that are not well-formed UTF-8 become U+FFFD, so that the
-// output is always valid JSON whatever the text held.
-void appendString(std::string& out, std::string_view text);
-std::string quote(std::string_view text);
 // A four-character code as its four characters ('ok  ' -> "ok  "), each byte read as Mac Roman.
 std::string fourCharCode(std::uint32_t code);
 // Seconds with millisecond precision and no trailing noise ("3", "0.25").

@@ -3,6 +3,7 @@
 #include <macsim/WindowServer.h>
 
 #include "JsonText.h"
+#include <macsim/Json.h>
 
 #include <algorithm>
 
@@ -12,7 +13,7 @@ namespace {
 
 std::string field(std::string_view name, const std::string& jsonValue) {
     std::string out = ",";
-    jsontext::appendString(out, name);
+    json::appendQuoted(out, name);
     out += ':';
     out += jsonValue;
     return out;
@@ -40,7 +41,7 @@ const char* kindName(ControlKind kind) {
 // {"event":"<event>"<fields>}
 Change makeChange(std::string event, const std::string& fields = {}) {
     std::string text = "{\"event\":";
-    jsontext::appendString(text, event);
+    json::appendQuoted(text, event);
     text += fields;
     text += '}';
     return Change{std::move(event), std::move(text)};
@@ -99,7 +100,7 @@ void WindowServer::setMenuBar(std::vector<Menu> menus) {
     for (std::size_t i = 0; i < menus_.size(); ++i) {
         if (i)
             titles += ',';
-        jsontext::appendString(titles, menus_[i].title);
+        json::appendQuoted(titles, menus_[i].title);
     }
     titles += ']';
     notify(makeChange("menubar", field("menus", titles)));
@@ -127,8 +128,8 @@ const MenuItem* WindowServer::findMenuCommand(std::uint32_t command) const {
 namespace {
 
 std::string windowFields(const Window& w) {
-    return field("window", number(w.id)) + field("name", jsontext::quote(w.name)) +
-           field("title", jsontext::quote(w.title));
+    return field("window", number(w.id)) + field("name", json::quote(w.name)) +
+           field("title", json::quote(w.title));
 }
 
 } // namespace
@@ -175,7 +176,7 @@ void WindowServer::showWindow(Id id, bool visible) {
                     if (!first)
                         texts += ',';
                     first = false;
-                    jsontext::appendString(texts, control->text);
+                    json::appendQuoted(texts, control->text);
                 }
             texts += ']';
             notify(makeChange("alert_shown", windowFields(w) + field("texts", texts)));
@@ -290,7 +291,7 @@ void WindowServer::setControlText(Id id, std::string text) {
         return;
     it->text = std::move(text);
     notify(
-        makeChange("control_text", controlFields(*it) + field("text", jsontext::quote(it->text))));
+        makeChange("control_text", controlFields(*it) + field("text", json::quote(it->text))));
 }
 
 void WindowServer::setControlFontStyle(Id id, std::int16_t font, std::int16_t size,
@@ -349,7 +350,7 @@ void WindowServer::setStatusTitle(Id id, std::string title) {
         return;
     it->title = std::move(title);
     notify(makeChange("status_title",
-                      field("item", number(id)) + field("title", jsontext::quote(it->title))));
+                      field("item", number(id)) + field("title", json::quote(it->title))));
 }
 
 void WindowServer::setStatusHighlightMode(Id id, bool on) {
@@ -373,7 +374,7 @@ void WindowServer::setStatusRows(Id id, std::vector<StatusRow> rows) {
         const std::string row = item + field("row", number(static_cast<long long>(i)));
         const StatusRow& n = now[i];
         if (i >= old.size()) {
-            notify(makeChange("status_row_added", row + field("title", jsontext::quote(n.title)) +
+            notify(makeChange("status_row_added", row + field("title", json::quote(n.title)) +
                                                       field("enabled", boolean(n.enabled)) +
                                                       field("checked", boolean(n.checked)) +
                                                       field("separator", boolean(n.separator))));
@@ -384,7 +385,7 @@ void WindowServer::setStatusRows(Id id, std::vector<StatusRow> rows) {
             notify(
                 makeChange("status_row_separator", row + field("separator", boolean(n.separator))));
         if (o.title != n.title)
-            notify(makeChange("status_row_title", row + field("title", jsontext::quote(n.title))));
+            notify(makeChange("status_row_title", row + field("title", json::quote(n.title))));
         if (o.enabled != n.enabled)
             notify(makeChange("status_row_enabled", row + field("enabled", boolean(n.enabled))));
         if (o.checked != n.checked)
@@ -424,11 +425,11 @@ void WindowServer::beep() {
 
 void WindowServer::openURL(std::string url) {
     urls_.push_back(url);
-    notify(makeChange("url", field("url", jsontext::quote(url))));
+    notify(makeChange("url", field("url", json::quote(url))));
 }
 
 void WindowServer::logLine(std::string text) {
-    notify(makeChange("log", field("text", jsontext::quote(text))));
+    notify(makeChange("log", field("text", json::quote(text))));
 }
 
 void WindowServer::processExit(int status) {
@@ -448,7 +449,7 @@ std::string WindowServer::dumpJson() const {
         if (i)
             out += ',';
         out +=
-            "{\"item\":" + number(s.id) + field("title", jsontext::quote(s.title)) + ",\"menu\":[";
+            "{\"item\":" + number(s.id) + field("title", json::quote(s.title)) + ",\"menu\":[";
         for (std::size_t r = 0; r < s.rows.size(); ++r) {
             const StatusRow& row = s.rows[r];
             if (r)
@@ -456,7 +457,7 @@ std::string WindowServer::dumpJson() const {
             if (row.separator)
                 out += "{\"separator\":true}";
             else
-                out += "{\"title\":" + jsontext::quote(row.title) +
+                out += "{\"title\":" + json::quote(row.title) +
                        field("enabled", boolean(row.enabled)) +
                        field("checked", boolean(row.checked)) + "}";
         }
@@ -466,7 +467,7 @@ std::string WindowServer::dumpJson() const {
     for (std::size_t m = 0; m < menus_.size(); ++m) {
         if (m)
             out += ',';
-        out += "{\"title\":" + jsontext::quote(menus_[m].title) + ",\"items\":[";
+        out += "{\"title\":" + json::quote(menus_[m].title) + ",\"items\":[";
         for (std::size_t i = 0; i < menus_[m].items.size(); ++i) {
             const MenuItem& item = menus_[m].items[i];
             if (i)
@@ -475,7 +476,7 @@ std::string WindowServer::dumpJson() const {
                 out += "{\"separator\":true}";
             else
                 out +=
-                    "{\"title\":" + jsontext::quote(item.title) +
+                    "{\"title\":" + json::quote(item.title) +
                     field("command", item.command ? jsontext::fourCharCode(item.command) : "null") +
                     field("enabled", boolean(item.enabled)) +
                     field("checked", boolean(item.checked)) + "}";
@@ -490,8 +491,8 @@ std::string WindowServer::dumpJson() const {
         const Window& win = windows_[w];
         if (w)
             out += ',';
-        out += "{\"window\":" + number(win.id) + field("name", jsontext::quote(win.name)) +
-               field("title", jsontext::quote(win.title)) +
+        out += "{\"window\":" + number(win.id) + field("name", json::quote(win.name)) +
+               field("title", json::quote(win.title)) +
                field("kind", win.kind == WindowKind::Alert ? "\"alert\"" : "\"document\"") +
                field("visible", boolean(win.visible)) +
                field("close_box", boolean(win.hasCloseBox)) + ",\"controls\":[";
@@ -505,11 +506,11 @@ std::string WindowServer::dumpJson() const {
                 out += ',';
             out += "{\"signature\":" + jsontext::fourCharCode(control->signature) +
                    field("id", number(control->number)) +
-                   field("kind", jsontext::quote(kindName(control->kind))) +
+                   field("kind", json::quote(kindName(control->kind))) +
                    field("value", number(control->value)) +
                    field("minimum", number(control->minimum)) +
                    field("maximum", number(control->maximum)) +
-                   field("text", jsontext::quote(control->text)) +
+                   field("text", json::quote(control->text)) +
                    field("enabled", boolean(control->enabled)) +
                    field("font", number(control->font)) + field("size", number(control->size)) +
                    field("face", number(control->face)) +
@@ -519,7 +520,7 @@ std::string WindowServer::dumpJson() const {
                 if (!firstText)
                     texts += ',';
                 firstText = false;
-                jsontext::appendString(texts, control->text);
+                json::appendQuoted(texts, control->text);
             }
         }
         out += "]}";
@@ -528,7 +529,7 @@ std::string WindowServer::dumpJson() const {
             if (!firstAlert)
                 alerts += ',';
             firstAlert = false;
-            alerts += "{\"window\":" + number(win.id) + field("name", jsontext::quote(win.name)) +
+            alerts += "{\"window\":" + number(win.id) + field("name", json::quote(win.name)) +
                       field("texts", texts) + "}";
         }
     }
@@ -538,7 +539,7 @@ std::string WindowServer::dumpJson() const {
     for (std::size_t u = 0; u < urls_.size(); ++u) {
         if (u)
             out += ',';
-        jsontext::appendString(out, urls_[u]);
+        json::appendQuoted(out, urls_[u]);
     }
     out += "]}";
     return out;
