@@ -14,7 +14,7 @@ struct PrefsRecord {
 static_assert(sizeof(PrefsRecord) == 12, "the settings record is six 16-bit fields");
 
 extern PrefsRecord prefs;
-extern OSStatus err;         // the application's last status; main returns it
+extern OSStatus err;          // the application's last status; main returns it
 extern ResFileRefNum applRes; // the application's own resource file
 
 // mode 1 reads "Kreloed Prefs" into prefs, mode 0 writes prefs to it.

@@ -17,9 +17,9 @@ enum : std::int32_t {
 constexpr std::size_t kAuthCommandPathSize = 500;
 
 struct AuthCommandRecord {
-    std::int32_t leadWord;    // always 1
-    std::int32_t commandCode; // cmdLoadKext, cmdUnloadKext or cmdSetSpeed
-    std::int32_t argument;    // MHz for cmdSetSpeed, else 0
+    std::int32_t leadWord;           // always 1
+    std::int32_t commandCode;        // cmdLoadKext, cmdUnloadKext or cmdSetSpeed
+    std::int32_t argument;           // MHz for cmdSetSpeed, else 0
     char path[kAuthCommandPathSize]; // NUL-terminated, at most 499 bytes before the terminator
 };
 

@@ -290,8 +290,7 @@ void WindowServer::setControlText(Id id, std::string text) {
     if (it == controls_.end() || it->text == text)
         return;
     it->text = std::move(text);
-    notify(
-        makeChange("control_text", controlFields(*it) + field("text", json::quote(it->text))));
+    notify(makeChange("control_text", controlFields(*it) + field("text", json::quote(it->text))));
 }
 
 void WindowServer::setControlFontStyle(Id id, std::int16_t font, std::int16_t size,
@@ -448,8 +447,7 @@ std::string WindowServer::dumpJson() const {
         const StatusItem& s = statusItems_[i];
         if (i)
             out += ',';
-        out +=
-            "{\"item\":" + number(s.id) + field("title", json::quote(s.title)) + ",\"menu\":[";
+        out += "{\"item\":" + number(s.id) + field("title", json::quote(s.title)) + ",\"menu\":[";
         for (std::size_t r = 0; r < s.rows.size(); ++r) {
             const StatusRow& row = s.rows[r];
             if (r)
