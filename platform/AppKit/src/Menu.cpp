@@ -50,18 +50,28 @@ void NSMenuItem::setAction(SEL action) {
     action_ = action;
 }
 
+// The host sets the same titles, check marks and availability again on every refresh; only a
+// real change reaches the status items that show the menu.
 void NSMenuItem::setTitle(NSString* title) {
+    const bool same = title == title_ || (title != nullptr && title_ != nullptr &&
+                                          CFStringEqual((CFStringRef)title, (CFStringRef)title_));
     replaceString(title_, title);
-    changed();
+    if (!same)
+        changed();
 }
 
 void NSMenuItem::setState(NSInteger state) {
+    if (state == state_)
+        return;
     state_ = state;
     changed();
 }
 
 void NSMenuItem::setEnabled(BOOL enabled) {
-    enabled_ = enabled ? YES : NO;
+    const BOOL value = enabled ? YES : NO;
+    if (value == enabled_)
+        return;
+    enabled_ = value;
     changed();
 }
 

@@ -19,6 +19,9 @@ namespace {
 struct ConstantStrings {
     std::mutex mutex;
     std::unordered_map<std::string, __CFString*> byText;
+    // CFSTR passes string literals, which keep their address for the life of the process: a
+    // literal seen before is found by its address alone, without decoding its text again.
+    std::unordered_map<const char*, __CFString*> byLiteral;
 };
 
 std::optional<std::string> decode(std::string_view bytes, CFStringEncoding encoding) {
@@ -79,16 +82,20 @@ extern "C" {
 // CFSTR
 CFStringRef __CFStringMakeConstantString(const char* text) {
     static macsim::NoDestructor<macsim::ConstantStrings> constants;
+    std::lock_guard lock(constants->mutex);
+    auto& known = constants->byLiteral[text];
+    if (known)
+        return known;
     std::string utf8 = text ? text : "";
     // A literal that is not UTF-8 can only have been written in the system encoding.
     if (!macsim::isValidUtf8(utf8))
         utf8 = macsim::macRomanToUtf8(utf8);
-    std::lock_guard lock(constants->mutex);
     auto& entry = constants->byText[utf8];
     if (!entry) {
         entry = new __CFString(utf8);
         entry->makeConstant();
     }
+    known = entry;
     return entry;
 }
 

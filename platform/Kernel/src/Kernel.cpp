@@ -367,7 +367,7 @@ KernelStatus readProcessor(const Disk& disk, Processor& processor) {
 Kernel::Kernel(const Disk& disk) : disk_(disk) {}
 
 fs::path Kernel::stateFile() const {
-    return disk_.kernelFolder() / "state";
+    return disk_.kernelStateFile();
 }
 
 namespace {
@@ -388,7 +388,7 @@ std::optional<ParsedState> parsedState;
 } // namespace
 
 KernelStatus Kernel::read(KernelState& state) const {
-    const fs::path file = stateFile();
+    const fs::path& file = disk_.kernelStateFile();
     auto text = readSmallFile(file, kMaxStateSize);
     if (!text && errno == ENOENT) {
         state = KernelState{};

@@ -93,7 +93,9 @@ private:
 
 } // namespace
 
-Disk::Disk(fs::path root) : root_(std::move(root)) {}
+Disk::Disk(fs::path root)
+    : root_(std::move(root)), kernelFolder_(root_ / "private/var/run/kernel"),
+      kernelStateFile_(kernelFolder_ / "state") {}
 
 Disk& Disk::current() {
     auto& current = currentDisk();
@@ -146,7 +148,7 @@ fs::path Disk::preferencesFolder() const {
     return homeFolder() / "Library/Preferences";
 }
 fs::path Disk::kernelFolder() const {
-    return root_ / "private/var/run/kernel";
+    return kernelFolder_;
 }
 fs::path Disk::authorityFolder() const {
     return root_ / "private/var/db/auth";

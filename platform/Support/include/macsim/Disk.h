@@ -37,14 +37,17 @@ public:
     fs::path homeFolder() const;         // Users/<login of this process>
     fs::path preferencesFolder() const;  // Users/<login>/Library/Preferences
     fs::path kernelFolder() const;       // private/var/run/kernel
-    fs::path authorityFolder() const;    // private/var/db/auth
-    fs::path systemLogFile() const;      // private/var/log/system.log
+    const fs::path& kernelStateFile() const { return kernelStateFile_; } // kernel/state
+    fs::path authorityFolder() const;                                    // private/var/db/auth
+    fs::path systemLogFile() const; // private/var/log/system.log
 
     // Appends one line "<date> <process>[<pid>]: <text>" to the system log.
     void log(std::string_view process, std::string_view text) const;
 
 private:
     fs::path root_;
+    fs::path kernelFolder_;
+    fs::path kernelStateFile_; // every sysctl call reads it
 };
 
 // The login name of this process's user.
