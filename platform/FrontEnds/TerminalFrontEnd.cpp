@@ -174,11 +174,14 @@ public:
             if (ready == 0) {
                 if (deadline)
                     return std::nullopt;
+            } else if (ready > 0 && (input.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+                // The terminal is gone: what it sent last is still read, then only the timers
+                // wake the loop (a hung-up terminal would otherwise be ready forever).
+                inputGone_ = true;
+                keysPending_ = (input.revents & POLLIN) != 0;
             } else if (ready < 0 || (input.revents & POLLIN)) {
                 // Input, or a signal: a resized terminal is reported by curses as a key.
                 keysPending_ = true;
-            } else if (input.revents & (POLLHUP | POLLERR | POLLNVAL)) {
-                inputGone_ = true; // the terminal is gone; wait for the timers alone
             }
         }
         // The terminal was given back (the process is leaving): only the timers remain.
