@@ -2,6 +2,8 @@
 
 #include <CoreFoundation/CoreFoundation.h>
 
+#include "Owned.h"
+
 #include "macsim/Bundle.h"
 #include "macsim/CFString.h"
 #include "macsim/CFURL.h"
@@ -15,18 +17,6 @@ namespace fs = std::filesystem;
 using macsim::test::TempFolder;
 
 namespace {
-
-struct Owned {
-    CFTypeRef ref;
-    explicit Owned(CFTypeRef r) : ref(r) {}
-    Owned(const Owned&) = delete;
-    ~Owned() {
-        if (ref)
-            CFRelease(ref);
-    }
-    CFURLRef url() const { return static_cast<CFURLRef>(ref); }
-    CFBundleRef bundle() const { return static_cast<CFBundleRef>(const_cast<void*>(ref)); }
-};
 
 std::string infoPlist(const std::string& executable) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"

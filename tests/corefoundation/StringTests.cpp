@@ -1,5 +1,7 @@
 #include <CoreFoundation/CoreFoundation.h>
 
+#include "Owned.h"
+
 #include "macsim/CFString.h"
 
 #include <cstring>
@@ -7,17 +9,6 @@
 #include <string>
 
 namespace {
-
-// Holds one reference for the test's life.
-struct Owned {
-    CFStringRef ref;
-    explicit Owned(CFStringRef r) : ref(r) {}
-    Owned(const Owned&) = delete;
-    ~Owned() {
-        if (ref)
-            CFRelease(ref);
-    }
-};
 
 CFStringRef fromBytes(const std::string& bytes, CFStringEncoding encoding) {
     return CFStringCreateWithBytes(kCFAllocatorDefault,

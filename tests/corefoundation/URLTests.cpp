@@ -1,5 +1,7 @@
 #include <CoreFoundation/CoreFoundation.h>
 
+#include "Owned.h"
+
 #include "macsim/CFString.h"
 
 #include <cstring>
@@ -8,19 +10,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Releases what the test made.
-struct Owned {
-    CFTypeRef ref;
-    explicit Owned(CFTypeRef r) : ref(r) {}
-    Owned(const Owned&) = delete;
-    ~Owned() {
-        if (ref)
-            CFRelease(ref);
-    }
-    CFURLRef url() const { return static_cast<CFURLRef>(ref); }
-    CFStringRef string() const { return static_cast<CFStringRef>(ref); }
-};
 
 CFStringRef utf8(const std::string& text) {
     return CFStringCreateWithCString(kCFAllocatorDefault, text.c_str(), kCFStringEncodingUTF8);
