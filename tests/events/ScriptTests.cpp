@@ -75,6 +75,33 @@ TEST(ScriptParser, Lines) {
               (std::vector<std::string>{"speed", "867"}));
 }
 
+// Every cut and every byte change of valid lines parses to a command or to an error with a
+// reason, never both and never a crash.
+TEST(ScriptParser, DamagedLinesAreCommandsOrErrorsNeverBoth) {
+    const std::vector<std::string> valid = {"status \"Set user-defined CPU speed ...\"",
+                                            "click \"ok  \"",
+                                            "slider mhzm 21",
+                                            "wait 2.5 # ticks",
+                                            "machine sysctl hw.cpuspeed 70000",
+                                            "menu quit",
+                                            "key escape"};
+    const unsigned char replacements[] = {0x00, '"', '\\', '#', ' ', '\t', 0x7F, 0xC3, 0xFF};
+    const auto check = [](const std::string& line) {
+        const macsim::ScriptLine parsed = macsim::parseScriptLine(line);
+        EXPECT_FALSE(parsed.command && !parsed.error.empty()) << line;
+    };
+    for (const std::string& line : valid) {
+        for (std::size_t cut = 0; cut <= line.size(); ++cut)
+            check(line.substr(0, cut));
+        for (std::size_t at = 0; at < line.size(); ++at)
+            for (unsigned char byte : replacements) {
+                std::string damaged = line;
+                damaged[at] = static_cast<char>(byte);
+                check(damaged);
+            }
+    }
+}
+
 // How a headless run ends early: the status and the message.
 struct Stopped {
     int status;
