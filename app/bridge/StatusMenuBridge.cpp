@@ -59,7 +59,7 @@ void logLine(const std::string& line) {
     CFStringRef text =
         CFStringCreateWithCString(kCFAllocatorDefault, line.c_str(), kCFStringEncodingUTF8);
     if (text != nullptr) {
-        NSLog((NSString*)text);
+        NSLog((NSString*)CFSTR("%@"), (NSString*)text);
         CFRelease(text);
     }
 }

@@ -82,6 +82,21 @@ TEST(AutoreleasePool, WithoutAPoolTheObjectLeaksAndIsLogged) {
     EXPECT_EQ(gone, 1);
 }
 
+TEST(Log, FillsInStringObjectsAndLeavesTheirTextAlone) {
+    kreloed::test::TestDisk disk;
+    macsim::Disk::use(disk.root());
+    // A string object's own text is never read as a format, whatever it holds.
+    CFStringRef detail = CFStringCreateWithCString(
+        kCFAllocatorDefault, "no symbol %s%n in 100% of cases", kCFStringEncodingUTF8);
+    NSLog((NSString*)CFSTR("bundle: %@ (%%d stays %d)"), (NSString*)detail);
+    NSLog((NSString*)CFSTR("nothing: %@"), static_cast<NSString*>(nullptr));
+    CFRelease(detail);
+    const std::string log = disk.readText("private/var/log/system.log");
+    EXPECT_NE(log.find("bundle: no symbol %s%n in 100% of cases (%d stays %d)"), std::string::npos)
+        << log;
+    EXPECT_NE(log.find("nothing: (null)"), std::string::npos) << log;
+}
+
 TEST(ActionMessage, GoesOnlyToATargetOfItsClass) {
     auto* probe = new Probe();
     auto* other = new OtherTarget();
