@@ -27,18 +27,22 @@ static void packPrefs(UInt8* bytes) {
     }
 }
 
-// Takes the fields that the stored bytes hold completely; the others keep what start-up set.
+static void setDefaultPrefs() {
+    prefs.userClock = prefs.defaultClock;
+    prefs.speedMode = 0;
+    prefs.loadAtLaunch = 0;
+}
+
+// Takes the fields that the stored bytes hold completely. A record cut short leaves the others as
+// start-up set them, but for the user speed, which then equals the default speed as when nothing
+// is stored (start-up never sets it).
 static void unpackPrefs(const UInt8* bytes, Size size) {
     UInt16* fields[6] = {&prefs.defaultClock, &prefs.userClock,    &prefs.keepUserClock,
                          &prefs.speedMode,    &prefs.loadAtLaunch, &prefs.currentClock};
     for (int i = 0; i < 6 && 2 * i + 2 <= size; i++)
         *fields[i] = (UInt16)(bytes[2 * i] << 8 | bytes[2 * i + 1]);
-}
-
-static void setDefaultPrefs() {
-    prefs.userClock = prefs.defaultClock;
-    prefs.speedMode = 0;
-    prefs.loadAtLaunch = 0;
+    if (size < 4)
+        prefs.userClock = prefs.defaultClock;
 }
 
 void fileWorks(int mode) {

@@ -39,7 +39,7 @@ const EventTypeSpec kCommand{kEventClassCommand, kEventCommandProcess};
 class DispatchTest : public ToolboxTest {};
 
 TEST_F(DispatchTest, HandlerStacksAndPropagation) {
-    struct HandlerSpec {
+    struct HandlerRow {
         std::string name;
         OSStatus result;
         bool callNext = false;
@@ -47,8 +47,8 @@ TEST_F(DispatchTest, HandlerStacksAndPropagation) {
     };
     struct Row {
         std::string name;
-        std::vector<HandlerSpec> window; // in the order installed
-        std::vector<HandlerSpec> application;
+        std::vector<HandlerRow> window; // in the order installed
+        std::vector<HandlerRow> application;
         std::vector<std::string> expectedLog;
         OSStatus expectedStatus;
     };
@@ -94,14 +94,14 @@ TEST_F(DispatchTest, HandlerStacksAndPropagation) {
         std::vector<std::string> log;
         std::vector<std::unique_ptr<Recorder>> recorders;
         const WindowRef window = makeWindow("dispatch");
-        auto add = [&](EventTargetRef target, const HandlerSpec& h) {
+        auto add = [&](EventTargetRef target, const HandlerRow& h) {
             recorders.push_back(
                 std::make_unique<Recorder>(Recorder{h.name, h.result, &log, h.callNext}));
             install(target, recordingHandler, {h.type}, recorders.back().get());
         };
-        for (const HandlerSpec& h : row.window)
+        for (const HandlerRow& h : row.window)
             add(GetWindowEventTarget(window), h);
-        for (const HandlerSpec& h : row.application)
+        for (const HandlerRow& h : row.application)
             add(GetApplicationEventTarget(), h);
 
         EventRef event = nullptr;
