@@ -9,9 +9,12 @@ PRESET ?= default
 JOBS ?= $(shell nproc)
 APP := build/mac/Applications/Kreloed.app/Contents/MacOS/Kreloed
 
-.PHONY: all deps configure build run test test-asan bench format clean
+.PHONY: all packages deps configure build run test test-asan bench format clean
 
 all: build
+
+packages:
+	@echo $(PACKAGES)
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do \
