@@ -43,4 +43,11 @@ function(mac_disk_binary TARGET DIR NAME)
         OUTPUT_NAME "${NAME}"
         BUILD_RPATH "\$ORIGIN/${rel}"
         BUILD_RPATH_USE_ORIGIN ON)
+    mac_disk_folder_before_link(${TARGET} "${DIR}")
+endfunction()
+
+# The linker makes no folders: a disk removed by hand (to start afresh) is laid out again.
+function(mac_disk_folder_before_link TARGET DIR)
+    add_custom_command(TARGET ${TARGET} PRE_LINK
+        COMMAND ${CMAKE_COMMAND} -E make_directory "${DIR}" VERBATIM)
 endfunction()
