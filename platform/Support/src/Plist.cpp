@@ -7,7 +7,6 @@
 #include <charconv>
 #include <cstring>
 #include <pugixml.hpp>
-#include <sstream>
 
 namespace macsim::plist {
 
