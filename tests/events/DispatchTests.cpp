@@ -185,6 +185,33 @@ TEST_F(DispatchTest, CloseBoxAndTheStandardWindowHandler) {
     }
 }
 
+// A handler that disposes of its own window and passes the event on: the dispatch goes on to the
+// application and never touches the gone window's target (address sanitizer builds catch that).
+OSStatus disposeOwnWindow(EventHandlerCallRef, EventRef, void* userData) {
+    DisposeWindow(*static_cast<WindowRef*>(userData));
+    return eventNotHandledErr;
+}
+
+TEST_F(DispatchTest, HandlerThatDisposesOfItsWindowPassesTheEventOn) {
+    std::vector<std::string> log;
+    Recorder application{"application", noErr, &log};
+    Recorder earlier{"window's earlier handler", noErr, &log};
+    WindowRef window = makeWindow("self-closing", {}, macsim::StandardHandler::Yes);
+    ShowWindow(window);
+    install(GetApplicationEventTarget(), recordingHandler, {kControlHit}, &application);
+    install(GetWindowEventTarget(window), recordingHandler, {kControlHit}, &earlier);
+    ASSERT_EQ(InstallEventHandler(GetWindowEventTarget(window), disposeOwnWindow, 1, &kControlHit,
+                                  &window, nullptr),
+              noErr);
+    EventRef event = nullptr;
+    CreateEvent(nullptr, kEventClassControl, kEventControlHit, 0, 0, &event);
+    EXPECT_EQ(SendEventToEventTarget(event, GetWindowEventTarget(window)), noErr);
+    ReleaseEvent(event);
+    EXPECT_EQ(server().window(macsim::idOf(window)), nullptr);
+    // The window's other handler went with it; the application's still ran.
+    EXPECT_EQ(log, std::vector<std::string>{"application"});
+}
+
 struct CommandLog {
     std::vector<HICommand> commands;
     OSStatus result = eventNotHandledErr;

@@ -24,8 +24,10 @@ Targets& targets() {
 }
 
 // One step of a dispatch: an installed handler of a target, or (handler 0) its standard handler.
+// The target is named by its window (0 for the application) and found again at each step, since
+// a handler may dispose of a window, and with it its target, while the dispatch goes on.
 struct Step {
-    EventTarget* target;
+    Id window;
     std::uint32_t handler;
 };
 
@@ -36,15 +38,6 @@ struct HandlerCall {
     std::size_t next = 0;
     bool restDone = false; // a handler ran the rest of the chain with CallNextEventHandler
 };
-
-bool isLive(const EventTarget* target) {
-    if (target == &targets().application)
-        return true;
-    if (!target || target->kind != EventTarget::Kind::Window)
-        return false;
-    const auto it = targets().windows.find(target->window);
-    return it != targets().windows.end() && it->second.get() == target;
-}
 
 bool standardHandles(const EventTarget& target, const Event& event) {
     if (target.kind == EventTarget::Kind::Window)
@@ -70,13 +63,15 @@ OSStatus runStandard(EventTarget& target, Event& event) {
 OSStatus runFrom(HandlerCall& call) {
     while (call.next < call.steps.size()) {
         const Step step = call.steps[call.next++];
-        if (!isLive(step.target))
-            continue;
+        EventTarget* const target =
+            step.window == 0 ? &targets().application : windowTarget(step.window);
+        if (target == nullptr)
+            continue; // its window is gone
         OSStatus result = eventNotHandledErr;
         if (step.handler == 0) {
-            result = runStandard(*step.target, *call.event);
+            result = runStandard(*target, *call.event);
         } else {
-            const auto& handlers = step.target->handlers;
+            const auto& handlers = target->handlers;
             const auto it = std::find_if(handlers.begin(), handlers.end(),
                                          [&](const auto& h) { return h.id == step.handler; });
             if (it == handlers.end() || !it->proc)
@@ -146,9 +141,9 @@ OSStatus sendEvent(Event& event, EventTarget& target) {
     for (EventTarget* t = &target; t; t = t->parent) {
         for (auto h = t->handlers.rbegin(); h != t->handlers.rend(); ++h)
             if (h->handles(event))
-                call.steps.push_back(Step{t, h->id});
+                call.steps.push_back(Step{t->window, h->id});
         if (t->standardHandler && standardHandles(*t, event))
-            call.steps.push_back(Step{t, 0});
+            call.steps.push_back(Step{t->window, 0});
     }
     // The event must outlive its handlers even if one of them releases it.
     event.retain();
