@@ -168,18 +168,7 @@ void WindowServer::showWindow(Id id, bool visible) {
             return;
         w.visible = true;
         if (w.kind == WindowKind::Alert) {
-            std::string texts = "[";
-            bool first = true;
-            for (Id c : w.controls)
-                if (const Control* control = this->control(c);
-                    control && control->kind == ControlKind::StaticText) {
-                    if (!first)
-                        texts += ',';
-                    first = false;
-                    json::appendQuoted(texts, control->text);
-                }
-            texts += ']';
-            notify(makeChange("alert_shown", windowFields(w) + field("texts", texts)));
+            notify(makeChange("alert_shown", windowFields(w) + field("texts", staticTexts(w))));
         } else {
             notify(makeChange("window_shown", windowFields(w)));
         }
@@ -441,6 +430,16 @@ void WindowServer::reportDump() {
     notify(makeChange("dump", field("state", dumpJson())));
 }
 
+// The texts an alert shows: its static texts in item order, as a JSON array.
+std::string WindowServer::staticTexts(const Window& window) const {
+    json::Array texts;
+    for (Id c : window.controls)
+        if (const Control* control = this->control(c);
+            control && control->kind == ControlKind::StaticText)
+            texts.add(std::string_view(control->text));
+    return texts.str();
+}
+
 std::string WindowServer::dumpJson() const {
     std::string out = "{\"status_items\":[";
     for (std::size_t i = 0; i < statusItems_.size(); ++i) {
@@ -494,14 +493,14 @@ std::string WindowServer::dumpJson() const {
                field("kind", win.kind == WindowKind::Alert ? "\"alert\"" : "\"document\"") +
                field("visible", boolean(win.visible)) +
                field("close_box", boolean(win.hasCloseBox)) + ",\"controls\":[";
-        std::string texts = "[";
-        bool firstText = true;
-        for (std::size_t c = 0; c < win.controls.size(); ++c) {
-            const Control* control = this->control(win.controls[c]);
+        bool firstControl = true;
+        for (Id c : win.controls) {
+            const Control* control = this->control(c);
             if (!control)
                 continue;
-            if (c)
+            if (!firstControl)
                 out += ',';
+            firstControl = false;
             out += "{\"signature\":" + jsontext::fourCharCode(control->signature) +
                    field("id", number(control->number)) +
                    field("kind", json::quote(kindName(control->kind))) +
@@ -514,21 +513,14 @@ std::string WindowServer::dumpJson() const {
                    field("face", number(control->face)) +
                    field("default", boolean(control->isDefault)) +
                    field("cancel", boolean(control->isCancel)) + "}";
-            if (control->kind == ControlKind::StaticText) {
-                if (!firstText)
-                    texts += ',';
-                firstText = false;
-                json::appendQuoted(texts, control->text);
-            }
         }
         out += "]}";
-        texts += ']';
         if (win.kind == WindowKind::Alert && win.visible) {
             if (!firstAlert)
                 alerts += ',';
             firstAlert = false;
             alerts += "{\"window\":" + number(win.id) + field("name", json::quote(win.name)) +
-                      field("texts", texts) + "}";
+                      field("texts", staticTexts(win)) + "}";
         }
     }
     alerts += ']';

@@ -173,6 +173,7 @@ private:
     template <typename T> friend class NoDestructor;
     WindowServer();
     void notify(const Change& change);
+    std::string staticTexts(const Window& window) const;
 
     std::vector<ChangeObserver*> observers_;
     std::unique_ptr<FrontEnd> frontEnd_;
