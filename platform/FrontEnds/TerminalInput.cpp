@@ -108,9 +108,7 @@ private:
             action.row = static_cast<std::size_t>(row);
         }
         closeMenu();
-        // An item without a command does nothing when chosen, as on the platform.
-        if (action.kind != Action::Kind::MenuCommand || action.command != 0)
-            out_.action = action;
+        out_.action = action;
     }
 
     // The menus of the bar in one row: the application's, then the status items.

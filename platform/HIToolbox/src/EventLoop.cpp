@@ -106,6 +106,8 @@ void click(Id control) {
 }
 
 void chooseMenuCommand(std::uint32_t command) {
+    if (command == 0)
+        return; // an item without a command does nothing when chosen, as on the platform
     WindowServer& server = WindowServer::shared();
     const auto& menus = server.menuBar();
     for (std::size_t m = 0; m < menus.size(); ++m)

@@ -2,6 +2,7 @@
 // made from it.
 #include "Toolbox.h"
 
+#include <macsim/CFString.h>
 #include <macsim/Nib.h>
 #include <macsim/Object.h>
 
@@ -24,10 +25,9 @@ public:
 };
 
 std::optional<std::string> utf8(CFStringRef string) {
-    char buffer[1024];
-    if (!string || !CFStringGetCString(string, buffer, sizeof buffer, kCFStringEncodingUTF8))
+    if (!string)
         return std::nullopt;
-    return std::string(buffer);
+    return stringText(string);
 }
 
 OSStatus missing(const Nib& nib, const std::string& name) {

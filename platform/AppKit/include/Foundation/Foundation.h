@@ -154,7 +154,7 @@ private:
 extern "C" {
 
 // Writes one line to the system log.
-// FIXME: the format is written as it stands; there are no % conversions.
+// FIXME: only the conversions %@ (a string object) and %% are carried out; others stand as written.
 void NSLog(NSString* format, ...);
 
 } // extern "C"
