@@ -22,24 +22,16 @@ inline bool independentReaderAvailable() {
 // Every resource of the raw fork in file, one line each: type|id|"name" or null|attr|data in hex.
 // Nothing when the reader fails.
 inline std::optional<std::string> listWithIndependentReader(const std::filesystem::path& file) {
-    static const char* script = R"(
-import json, sys
-from fontTools.misc.macRes import ResourceReader
-reader = ResourceReader(sys.argv[1])
-for t in reader.keys():
-    for r in reader[t]:
-        print('%s|%d|%s|%d|%s' % (t, r.id, json.dumps(r.name), r.attr, r.data.hex()))
-)";
-    const std::filesystem::path scriptFile =
-        std::filesystem::temp_directory_path() / "kreloed-list-resources.py";
-    if (FILE* out = std::fopen(scriptFile.c_str(), "w")) {
-        std::fputs(script, out);
-        std::fclose(out);
-    } else {
-        return std::nullopt;
-    }
+    // Given on the command line, so that test programs running side by side share no file.
+    static const char* script = "import json, sys\n"
+                                "from fontTools.misc.macRes import ResourceReader\n"
+                                "reader = ResourceReader(sys.argv[1])\n"
+                                "for t in reader.keys():\n"
+                                "    for r in reader[t]:\n"
+                                "        print(\"%s|%d|%s|%d|%s\" % (t, r.id, json.dumps(r.name), "
+                                "r.attr, r.data.hex()))\n";
     const std::string command =
-        std::string(kSystemPython) + " '" + scriptFile.string() + "' '" + file.string() + "' 2>&1";
+        std::string(kSystemPython) + " -c '" + script + "' '" + file.string() + "' 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe)
         return std::nullopt;

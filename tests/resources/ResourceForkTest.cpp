@@ -4,6 +4,7 @@
 #include <macsim/ResourceFork.h>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <optional>
@@ -190,7 +191,8 @@ TEST(ResourceFork, IndependentReaderReadsWhatWeWrite) {
     });
     auto bytes = fork.serialize();
     ASSERT_TRUE(bytes);
-    const auto file = std::filesystem::temp_directory_path() / "kreloed-fork-check.rsrc";
+    const auto file = std::filesystem::temp_directory_path() /
+                      ("kreloed-fork-check-" + std::to_string(getpid()) + ".rsrc");
     std::ofstream(file, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes->data()), std::streamsize(bytes->size()));
     auto listing = listWithIndependentReader(file);
