@@ -4,7 +4,7 @@
 # Both first install what a fresh Debian machine is missing.
 
 PACKAGES := cmake make g++ pkg-config libpugixml-dev libncurses-dev libgtest-dev libgmock-dev \
-            libbenchmark-dev nlohmann-json3-dev tmux python3 python3-fonttools clang-format
+            nlohmann-json3-dev tmux python3 python3-fonttools clang-format
 PRESET ?= default
 JOBS ?= $(shell nproc)
 APP := build/mac/Applications/Kreloed.app/Contents/MacOS/Kreloed

@@ -10,11 +10,12 @@ set(MAC_APP_RESOURCES "${MAC_APP_CONTENTS}/Resources")
 set(MAC_APP_FRAMEWORKS "${MAC_APP_CONTENTS}/Frameworks")
 set(MAC_STATUSMENU "${MAC_APP_FRAMEWORKS}/StatusMenu.bundle")
 
-# The login the disk's home folder is made for: the user who builds it.
-if(DEFINED ENV{USER} AND NOT "$ENV{USER}" STREQUAL "")
+# The login the disk's home folder is made for: the user who builds it, found as the platform
+# finds it (the effective user's name first, $USER only when that has none).
+execute_process(COMMAND id -un OUTPUT_VARIABLE MAC_LOGIN OUTPUT_STRIP_TRAILING_WHITESPACE
+                RESULT_VARIABLE login_status)
+if(NOT login_status EQUAL 0 OR MAC_LOGIN STREQUAL "")
     set(MAC_LOGIN "$ENV{USER}")
-else()
-    execute_process(COMMAND id -un OUTPUT_VARIABLE MAC_LOGIN OUTPUT_STRIP_TRAILING_WHITESPACE)
 endif()
 
 # Copies FILE to DEST (a path on the disk) whenever it changes, as part of target TARGET.
