@@ -97,6 +97,7 @@ TEST(Plist, RefusesMalformedInputWithAReason) {
         {"empty integer", "<plist><integer></integer></plist>"},
         {"integer overflow", "<plist><integer>9223372036854775808</integer></plist>"},
         {"hexadecimal integer", "<plist><integer>0x10</integer></plist>"},
+        {"integer with two signs", "<plist><integer>+-5</integer></plist>"},
         {"bad real", "<plist><real>1.5.5</real></plist>"},
         {"bad base64 character", "<plist><data>AA*=</data></plist>"},
         {"base64 of one sextet", "<plist><data>A</data></plist>"},

@@ -201,7 +201,8 @@ private:
             return Value(Date{std::string(trimmed(*content))});
         if (name == "integer") {
             std::string_view digits = trimmed(*content);
-            if (!digits.empty() && digits.front() == '+')
+            // One sign at most: "+5" is 5, "+-5" is no number.
+            if (digits.size() > 1 && digits.front() == '+' && digits[1] != '-')
                 digits.remove_prefix(1);
             std::int64_t number = 0;
             const auto [end, ec] =
