@@ -2,6 +2,7 @@
 #include <CarbonCore/Resources.h>
 #include <CoreFoundation/CoreFoundation.h>
 #include <macsim/AppleDouble.h>
+#include <macsim/CFURL.h>
 #include <macsim/Disk.h>
 #include <macsim/Folders.h>
 #include <macsim/Handles.h>
@@ -202,25 +203,6 @@ ResFileRefNum openFile(const fs::path& path, ForkLocation where, SInt8 permissio
     return manager().current->refNum;
 }
 
-std::string cfText(CFStringRef string) {
-    if (!string)
-        return {};
-    std::vector<char> buffer(std::size_t(CFStringGetLength(string)) * 4 + 1);
-    if (!CFStringGetCString(string, buffer.data(), CFIndex(buffer.size()), kCFStringEncodingUTF8))
-        return {};
-    return buffer.data();
-}
-
-std::string urlPath(CFURLRef url) {
-    if (!url)
-        return {};
-    CFStringRef path = CFURLCopyFileSystemPath(url, kCFURLPOSIXPathStyle);
-    std::string text = cfText(path);
-    if (path)
-        CFRelease(path);
-    return text;
-}
-
 // The application's resource file, Resources/<executable>.rsrc of the main bundle, opened on the
 // first call of the process (the first is typically main's CurResFile()).
 void openApplicationFile() {
@@ -233,15 +215,15 @@ void openApplicationFile() {
         return;
     CFURLRef resources = CFBundleCopyResourcesDirectoryURL(bundle);
     CFURLRef executable = CFBundleCopyExecutableURL(bundle);
-    const std::string folder = urlPath(resources);
-    const std::string name = fs::path(urlPath(executable)).filename().string();
+    const std::optional<fs::path> folder = fileURLPath(resources);
+    const std::optional<fs::path> program = fileURLPath(executable);
     if (resources)
         CFRelease(resources);
     if (executable)
         CFRelease(executable);
-    if (folder.empty() || name.empty())
+    if (!folder || !program || program->filename().empty())
         return;
-    const fs::path file = fs::path(folder) / (name + ".rsrc");
+    const fs::path file = *folder / (program->filename().string() + ".rsrc");
     std::error_code ec;
     if (fs::is_regular_file(file, ec))
         openFile(file, ForkLocation::dataFork, fsRdPerm);

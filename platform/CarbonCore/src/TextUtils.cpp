@@ -1,24 +1,10 @@
 #include <CarbonCore/TextUtils.h>
+#include <macsim/CFString.h>
 
 #include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
-
-namespace {
-
-// The string in encoding, without terminator; nothing when a character has no code there.
-bool encode(CFStringRef string, CFStringEncoding encoding, std::vector<char>& out) {
-    // A UTF-16 unit takes at most 3 bytes of UTF-8 (a surrogate pair 4 bytes for 2 units).
-    const std::size_t room = std::size_t(CFStringGetLength(string)) * 3 + 1;
-    out.assign(room, 0);
-    if (!CFStringGetCString(string, out.data(), CFIndex(room), encoding))
-        return false;
-    out.resize(std::strlen(out.data()));
-    return true;
-}
-
-} // namespace
 
 // NumToString
 void NumToString(long number, Str255 text) {
@@ -63,9 +49,7 @@ OSStatus GetTextAndEncodingFromCFString(CFStringRef string, BytePtr outText, Byt
         return paramErr;
     // Plain ASCII is the same bytes in Mac Roman; anything beyond it goes out in UTF-8, the
     // encoding this file system spells paths in, so a path converted here names the same file.
-    std::vector<char> text;
-    if (!encode(string, kCFStringEncodingUTF8, text))
-        return paramErr;
+    const std::string& text = macsim::stringText(string);
     const bool ascii = std::all_of(text.begin(), text.end(),
                                    [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     const TextEncoding encoding =
