@@ -3,12 +3,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <fcntl.h>
 #include <limits>
 #include <mutex>
 #include <optional>
-#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -157,39 +155,6 @@ bool isStorablePath(const std::string& path) {
            });
 }
 
-// The whole of a small file, read until end of file with as few system calls as it takes: every
-// sysctl call and every command reads the state. ENOENT in errno when the file is missing. A
-// named pipe put in a file's place reads as empty rather than blocking the privileged tool.
-std::optional<std::string> readSmallFile(const fs::path& path, std::size_t maxSize) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
-        return std::nullopt;
-    std::string text;
-    bool complete = false;
-    while (text.size() <= maxSize) {
-        char buffer[4096];
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
-            complete = got == 0;
-            break;
-        }
-        text.append(buffer, static_cast<std::size_t>(got));
-    }
-    const int error = errno;
-    close(fd);
-    errno = error;
-    if (!complete || text.size() > maxSize)
-        return std::nullopt;
-    return text;
-}
-
-std::optional<plist::Value> loadPlist(const fs::path& path, std::size_t maxSize) {
-    const auto text = readSmallFile(path, maxSize);
-    return text ? plist::parse(std::string_view(*text), nullptr, maxSize) : std::nullopt;
-}
-
 // A new state goes to a temporary file that then takes the old one's place in one step, so
 // readers see the old or the new state and never a half-written one. Two costs of the usual
 // replace-by-rename are avoided, as each would be most of the cost of every command: the flush to
@@ -314,7 +279,7 @@ KernelStatus readExtensionBundle(const fs::path& path, ExtensionBundle& bundle) 
     if (!isStorablePath(path.native()) || !path.is_absolute() || path.extension() != ".kext" ||
         !fs::is_directory(path, error))
         return KernelStatus::notABundle;
-    const auto info = loadPlist(path / "Contents/Info.plist", kMaxInfoPlistSize);
+    const auto info = plist::load(path / "Contents/Info.plist", nullptr, kMaxInfoPlistSize);
     if (!info || plist::lookupString(*info, "CFBundlePackageType") != "KEXT")
         return KernelStatus::badInfoPlist;
     const std::string* id = asNonEmptyString(info->find("CFBundleIdentifier"));
@@ -340,7 +305,7 @@ KernelStatus readExtensionBundle(const fs::path& path, ExtensionBundle& bundle) 
 }
 
 KernelStatus readProcessor(const Disk& disk, Processor& processor) {
-    const auto hardware = loadPlist(disk.hardwareFile(), kMaxInfoPlistSize);
+    const auto hardware = plist::load(disk.hardwareFile(), nullptr, kMaxInfoPlistSize);
     if (!hardware || !hardware->dict())
         return KernelStatus::hardwareUnreadable;
     const auto clockRate = plist::lookupInteger(*hardware, "ProcessorClockRate");
@@ -378,7 +343,7 @@ namespace {
 // identities nor times tell every change apart (a freed inode comes back within one clock tick).
 struct ParsedState {
     fs::path file;
-    std::string text;
+    std::vector<std::uint8_t> text;
     KernelState state;
 };
 
@@ -389,7 +354,7 @@ std::optional<ParsedState> parsedState;
 
 KernelStatus Kernel::read(KernelState& state) const {
     const fs::path& file = disk_.kernelStateFile();
-    auto text = readSmallFile(file, kMaxStateSize);
+    auto text = readFile(file, kMaxStateSize);
     if (!text && errno == ENOENT) {
         state = KernelState{};
         return KernelStatus::ok;
@@ -403,7 +368,7 @@ KernelStatus Kernel::read(KernelState& state) const {
             return KernelStatus::ok;
         }
     }
-    const auto root = plist::parse(std::string_view(*text), nullptr, kMaxStateSize);
+    const auto root = plist::parse(std::span<const std::uint8_t>(*text), nullptr, kMaxStateSize);
     auto parsed = root ? fromPlist(*root) : std::nullopt;
     if (!parsed)
         return KernelStatus::stateUnreadable;

@@ -1,7 +1,6 @@
 #include <macsim/MachineCommand.h>
 
 #include <charconv>
-#include <functional>
 #include <limits>
 #include <span>
 #include <system_error>

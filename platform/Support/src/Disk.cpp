@@ -195,16 +195,21 @@ std::optional<std::vector<std::uint8_t>> readFile(const fs::path& path, std::siz
     if (fd.get() < 0)
         return std::nullopt;
     struct stat info {};
-    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        static_cast<std::uint64_t>(info.st_size) > maxSize)
+    if (::fstat(fd.get(), &info) != 0)
         return std::nullopt;
+    if (!S_ISREG(info.st_mode) || static_cast<std::uint64_t>(info.st_size) > maxSize) {
+        errno = S_ISREG(info.st_mode) ? EFBIG : EINVAL;
+        return std::nullopt;
+    }
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size));
     std::size_t filled = 0;
     while (true) {
         if (filled == bytes.size()) {
             // The file may have grown since fstat: read on, up to one byte past the cap.
-            if (bytes.size() > maxSize)
+            if (bytes.size() > maxSize) {
+                errno = EFBIG;
                 return std::nullopt;
+            }
             bytes.resize(std::min(maxSize + 1, bytes.size() + 4096));
         }
         const ssize_t got = ::read(fd.get(), bytes.data() + filled, bytes.size() - filled);
@@ -217,8 +222,10 @@ std::optional<std::vector<std::uint8_t>> readFile(const fs::path& path, std::siz
             break;
         filled += static_cast<std::size_t>(got);
     }
-    if (filled > maxSize)
+    if (filled > maxSize) {
+        errno = EFBIG;
         return std::nullopt;
+    }
     bytes.resize(filled);
     return bytes;
 }

@@ -53,7 +53,8 @@ private:
 // The login name of this process's user.
 std::string loginName();
 
-// Reads a whole file of at most maxSize bytes; nothing when it is missing, unreadable or larger.
+// Reads a whole file of at most maxSize bytes; nothing when it is missing, unreadable, not a
+// regular file, or larger. errno is ENOENT after a failure exactly when the file is missing.
 std::optional<std::vector<std::uint8_t>> readFile(const fs::path& path, std::size_t maxSize);
 
 // Replaces path with bytes: written to a temporary file in the same folder, flushed, then renamed
