@@ -212,10 +212,7 @@ private:
     }
 
     bool hasDefaultButton(const Window& window) const {
-        for (Id id : window.controls)
-            if (const Control* c = server_.control(id); c && c->isDefault && c->enabled)
-                return true;
-        return false;
+        return server_.keyButton(window.id, WindowServer::KeyButton::Default) != 0;
     }
 
     void windowKey(Key key) {

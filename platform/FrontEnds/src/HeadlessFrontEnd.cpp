@@ -380,13 +380,9 @@ std::optional<Action> HeadlessFrontEnd::carryOut(const ScriptCommand& c,
         const Window* w = server_.window(window);
         if (!w)
             fail("no window is open");
-        bool found = false;
-        for (Id id : w->controls)
-            if (const Control* ctl = server_.control(id);
-                ctl && ctl->enabled &&
-                (c.key == Action::KeyCode::Return ? ctl->isDefault : ctl->isCancel))
-                found = true;
-        if (!found)
+        if (!server_.keyButton(window, c.key == Action::KeyCode::Return
+                                           ? WindowServer::KeyButton::Default
+                                           : WindowServer::KeyButton::Cancel))
             fail(std::string("the front window ") + quoted(w->name) + " has no " +
                  (c.key == Action::KeyCode::Return ? "default" : "cancel") + " button");
         action.kind = Action::Kind::Key;

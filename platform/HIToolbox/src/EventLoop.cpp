@@ -161,12 +161,10 @@ std::optional<Id> controlChosenBy(const Action& action) {
             return action.control;
         return std::nullopt;
     case Action::Kind::Key:
-        if (const Window* w = server.window(action.window))
-            for (Id id : w->controls)
-                if (const Control* c = server.control(id);
-                    c && c->enabled &&
-                    (action.key == Action::KeyCode::Return ? c->isDefault : c->isCancel))
-                    return id;
+        if (const Id id = server.keyButton(action.window, action.key == Action::KeyCode::Return
+                                                              ? WindowServer::KeyButton::Default
+                                                              : WindowServer::KeyButton::Cancel))
+            return id;
         return std::nullopt;
     default:
         return std::nullopt;

@@ -252,6 +252,15 @@ Id WindowServer::findControlBySignature(Id windowId, std::uint32_t signature) co
     return 0;
 }
 
+Id WindowServer::keyButton(Id windowId, KeyButton which) const {
+    if (const Window* w = window(windowId))
+        for (Id id : w->controls)
+            if (const Control* c = control(id);
+                c && c->enabled && (which == KeyButton::Default ? c->isDefault : c->isCancel))
+                return id;
+    return 0;
+}
+
 namespace {
 
 std::string controlFields(const Control& c) {

@@ -133,6 +133,10 @@ public:
     const Control* control(Id control) const;
     Id findControl(Id window, std::uint32_t signature, std::int32_t number) const;
     Id findControlBySignature(Id window, std::uint32_t signature) const;
+    // The enabled button that Return (KeyButton::Default) or Escape (KeyButton::Cancel) presses;
+    // 0 when there is none.
+    enum class KeyButton { Default, Cancel };
+    Id keyButton(Id window, KeyButton which) const;
     void setControlValue(Id control, std::int32_t value); // clamped to minimum..maximum
     void setControlText(Id control, std::string text);
     void setControlFontStyle(Id control, std::int16_t font, std::int16_t size, std::int16_t face);
