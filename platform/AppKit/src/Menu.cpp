@@ -1,23 +1,12 @@
 // NSMenu and NSMenuItem. A change to a menu or one of its items is shown at once by every status
 // item that shows the menu.
+#include "HeldString.h"
+
 #include <AppKit/AppKit.h>
 
 #include <algorithm>
 
-namespace {
-
-// Holds a new value of a held string field and lets go of the old one.
-void replaceString(NSString*& field, NSString* value) {
-    if (value == field)
-        return;
-    if (value != nullptr)
-        CFRetain(value);
-    if (field != nullptr)
-        CFRelease(field);
-    field = value;
-}
-
-} // namespace
+using macsim::appkit::replaceString;
 
 NSMenuItem::~NSMenuItem() {
     replaceString(title_, nullptr);

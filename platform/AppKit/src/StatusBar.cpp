@@ -1,4 +1,6 @@
 // NSStatusBar and NSStatusItem, mirrored into the window server's status items.
+#include "HeldString.h"
+
 #include <AppKit/AppKit.h>
 #include <macsim/CFString.h>
 #include <macsim/WindowServer.h>
@@ -53,11 +55,7 @@ void NSStatusItem::leaveServer() {
 }
 
 void NSStatusItem::setTitle(NSString* title) {
-    if (title != nullptr)
-        CFRetain(title);
-    if (title_ != nullptr)
-        CFRelease(title_);
-    title_ = title;
+    macsim::appkit::replaceString(title_, title);
     if (serverId_ != 0)
         macsim::WindowServer::shared().setStatusTitle(serverId_, macsim::stringText(title_));
 }
