@@ -151,10 +151,11 @@ AuthToolStatus run(const macsim::Disk& disk, std::span<const std::uint8_t> input
     command.path = std::string_view(command.record.path,
                                     static_cast<const char*>(terminator) - command.record.path);
 
-    if (const KernelStatus status = row->check(command); status != KernelStatus::ok)
-        return fail(disk, toolStatus(status),
-                    describeCommand(*row, command) + ": " + macsim::describe(status));
-    if (const KernelStatus status = row->act(command); status != KernelStatus::ok)
+    // Every check before any change: a command that fails its check changes nothing.
+    KernelStatus status = row->check(command);
+    if (status == KernelStatus::ok)
+        status = row->act(command);
+    if (status != KernelStatus::ok)
         return fail(disk, toolStatus(status),
                     describeCommand(*row, command) + ": " + macsim::describe(status));
     return kAuthToolDone;
