@@ -11,21 +11,13 @@
 
 #include <gtest/gtest.h>
 
+#include "PString.h"
 #include <array>
+
 #include <fstream>
 #include <string_view>
 
 namespace kreloed::test {
-
-// A length-prefixed copy of text, usable where a ConstStr255Param is asked for.
-struct PString {
-    std::array<unsigned char, 256> bytes{};
-    explicit PString(std::string_view text) {
-        bytes[0] = static_cast<unsigned char>(text.size());
-        std::copy(text.begin(), text.end(), bytes.begin() + 1);
-    }
-    operator const unsigned char*() const { return bytes.data(); }
-};
 
 inline Bytes readAll(const fs::path& path) {
     auto bytes = readBytes(path);

@@ -110,12 +110,6 @@ const TestDisk& testDisk() {
     return theEnvironment->disk();
 }
 
-PString::PString(std::string_view text) {
-    const std::size_t length = std::min<std::size_t>(text.size(), 255);
-    bytes[0] = static_cast<unsigned char>(length);
-    std::copy_n(text.begin(), length, bytes + 1);
-}
-
 void resetApplication() {
     prefs = {};
     err = noErr;

@@ -4,6 +4,8 @@
 // script for whatever waits on the user.
 #pragma once
 
+#include "PString.h"
+
 #include <Carbon/Carbon.h>
 
 #include <nlohmann/json.hpp>
@@ -24,13 +26,6 @@ extern UInt16 speedReading;
 class TestDisk;
 // The copy of the built disk the application runs on.
 const TestDisk& testDisk();
-
-// A length-prefixed string of text, as the toolbox calls take it.
-struct PString {
-    explicit PString(std::string_view text);
-    operator ConstStr255Param() const { return bytes; }
-    unsigned char bytes[256] = {};
-};
 
 // Clears the settings record, err, itemHit and the call log, and hides every window.
 void resetApplication();
