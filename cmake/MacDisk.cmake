@@ -18,6 +18,9 @@ if(NOT login_status EQUAL 0 OR MAC_LOGIN STREQUAL "")
     set(MAC_LOGIN "$ENV{USER}")
 endif()
 
+# Everything that lays out the disk; tests and benchmarks that copy the built disk depend on it.
+add_custom_target(mac_disk_ready)
+
 # Copies FILE to DEST (a path on the disk) whenever it changes, as part of target TARGET.
 function(mac_disk_file TARGET FILE DEST)
     get_filename_component(dir "${DEST}" DIRECTORY)
@@ -28,6 +31,7 @@ function(mac_disk_file TARGET FILE DEST)
         COMMENT "Installing ${DEST} on the simulated Mac"
         VERBATIM)
     target_sources(${TARGET} PRIVATE "${DEST}")
+    add_dependencies(mac_disk_ready ${TARGET})
 endfunction()
 
 # Puts the executable or shared object of TARGET at DIR/NAME on the disk, with run paths
@@ -45,6 +49,7 @@ function(mac_disk_binary TARGET DIR NAME)
         BUILD_RPATH "\$ORIGIN/${rel}"
         BUILD_RPATH_USE_ORIGIN ON)
     mac_disk_folder_before_link(${TARGET} "${DIR}")
+    add_dependencies(mac_disk_ready ${TARGET})
 endfunction()
 
 # The linker makes no folders: a disk removed by hand (to start afresh) is laid out again.
