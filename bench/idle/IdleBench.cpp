@@ -51,13 +51,6 @@ struct Sample {
     long long rssKiB = 0, hwmKiB = 0;
 };
 
-std::string slurp(const std::string& path) {
-    std::ifstream in(path);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 long long statusField(const std::string& status, const std::string& name) {
     const auto at = status.find(name + ":");
     return at == std::string::npos ? 0 : std::atoll(status.c_str() + at + name.size() + 1);
@@ -67,7 +60,7 @@ Sample sample(pid_t pid) {
     Sample s;
     const std::string proc = "/proc/" + std::to_string(pid);
     // The command name may hold spaces and parentheses: the fields start after the last ')'.
-    const std::string stat = slurp(proc + "/stat");
+    const std::string stat = kreloed::test::readText(proc + "/stat");
     if (const auto close = stat.rfind(')'); close != std::string::npos) {
         std::istringstream fields(stat.substr(close + 2));
         std::vector<std::string> f;
@@ -79,9 +72,9 @@ Sample sample(pid_t pid) {
                 static_cast<double>(std::atoll(f[11].c_str()) + std::atoll(f[12].c_str())) /
                 static_cast<double>(sysconf(_SC_CLK_TCK));
     }
-    if (const std::string sched = slurp(proc + "/schedstat"); !sched.empty())
+    if (const std::string sched = kreloed::test::readText(proc + "/schedstat"); !sched.empty())
         s.cpuNanoseconds = std::atof(sched.c_str());
-    const std::string status = slurp(proc + "/status");
+    const std::string status = kreloed::test::readText(proc + "/status");
     s.wakeUps = statusField(status, "voluntary_ctxt_switches");
     s.rssKiB = statusField(status, "VmRSS");
     s.hwmKiB = statusField(status, "VmHWM");

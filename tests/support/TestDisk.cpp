@@ -31,16 +31,9 @@ bool isBinary(const fs::directory_entry& entry) {
            (entry.status().permissions() & fs::perms::owner_exec) != fs::perms::none;
 }
 
-std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 void setPlistValue(const fs::path& file, const std::string& key, const std::string& element,
                    const std::string& value) {
-    std::string text = slurp(file);
+    std::string text = test::readText(file);
     const std::regex pattern("(<key>" + key + "</key>\\s*<" + element + ">)[^<]*(</" + element +
                              ">)");
     if (!std::regex_search(text, pattern))
@@ -131,7 +124,7 @@ void TestDisk::writeText(const fs::path& relative, const std::string& text) cons
 }
 
 std::string TestDisk::readText(const fs::path& relative) const {
-    return slurp(root_ / relative);
+    return test::readText(root_ / relative);
 }
 
 void TestDisk::setSystemVersion(const std::string& version) const {
@@ -160,8 +153,15 @@ nlohmann::json AppRun::lastDump() const {
     return last.contains("state") ? last["state"] : last;
 }
 
+std::string readText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
 std::vector<unsigned char> readBytes(const fs::path& path) {
-    const std::string text = slurp(path);
+    const std::string text = readText(path);
     return std::vector<unsigned char>(text.begin(), text.end());
 }
 
@@ -227,8 +227,8 @@ AppRun runApp(const TestDisk& disk, const std::string& script,
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     run.status = WIFEXITED(status) && !run.timedOut ? WEXITSTATUS(status) : -1;
-    run.out = slurp(outFile);
-    run.err = slurp(errFile);
+    run.out = test::readText(outFile);
+    run.err = test::readText(errFile);
     std::ifstream trace(traceFile);
     for (std::string line; std::getline(trace, line);)
         if (!line.empty())

@@ -71,5 +71,6 @@ AppRun runApp(const TestDisk& disk, const std::string& script,
 
 // The whole file; empty when it is missing.
 std::vector<unsigned char> readBytes(const fs::path& path);
+std::string readText(const fs::path& path);
 
 } // namespace kreloed::test

@@ -1,5 +1,6 @@
 // The terminal front end's dealings outside its screen: the web-address opener and the log tail.
 #include "TerminalSystem.h"
+#include "TestDisk.h"
 
 #include <gtest/gtest.h>
 
@@ -35,13 +36,6 @@ public:
 private:
     fs::path path_;
 };
-
-std::string slurp(const fs::path& file) {
-    std::ifstream in(file);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // Waits (a bounded while) for path to exist.
 bool appears(const fs::path& path) {
@@ -118,7 +112,7 @@ TEST_F(TerminalOpener, WebAddressGoesToTheOpenerDetached) {
     ASSERT_TRUE(appears(record_));
     // Back while the opener still runs: nothing waits for a browser.
     EXPECT_FALSE(fs::exists(done_));
-    const std::string record = slurp(record_);
+    const std::string record = kreloed::test::readText(record_);
     EXPECT_NE(record.find("args:1:http://example.com/a b?c=1&d\n"), std::string::npos) << record;
     EXPECT_EQ(record.find("parent:" + std::to_string(getpid()) + "\n"), std::string::npos)
         << "not our child";

@@ -25,11 +25,6 @@ int run(const std::string& command) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::string slurp(const fs::path& path) {
-    auto bytes = readBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
-
 class BuiltResourceFile : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -103,7 +98,7 @@ TEST_F(BuiltResourceFile, ReadsTheSameThroughAnIndependentReader) {
         }
         expected << "\n";
     }
-    EXPECT_EQ(slurp(listing), expected.str());
+    EXPECT_EQ(kreloed::test::readText(listing), expected.str());
     fs::remove(listing);
 }
 
@@ -150,8 +145,9 @@ TEST(RsrcBuild, RefusesABadSourceAndLeavesTheOutputAlone) {
         EXPECT_EQ(run(quoted(RSRCBUILD) + " " + quoted(source) + " " + quoted(output) + " 2> " +
                       quoted(errors)),
                   1);
-        EXPECT_EQ(slurp(output), "earlier contents");
-        EXPECT_NE(slurp(errors).find("rsrcbuild: "), std::string::npos) << slurp(errors);
+        EXPECT_EQ(kreloed::test::readText(output), "earlier contents");
+        EXPECT_NE(kreloed::test::readText(errors).find("rsrcbuild: "), std::string::npos)
+            << kreloed::test::readText(errors);
     }
 }
 
