@@ -1,4 +1,5 @@
 // The terminal front end's dealings outside its screen: the web-address opener and the log tail.
+#include "TempFolder.h"
 #include "TerminalSystem.h"
 #include "TestDisk.h"
 
@@ -19,23 +20,7 @@ namespace fs = std::filesystem;
 using macsim::terminal::lastLines;
 using macsim::terminal::openInBrowser;
 
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "kreloed-terminal-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
+using macsim::test::TempFolder;
 
 // Waits (a bounded while) for path to exist.
 bool appears(const fs::path& path) {
