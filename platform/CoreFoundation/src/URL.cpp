@@ -6,14 +6,12 @@
 #include <cctype>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 
 struct __CFURL : macsim::Object {
     enum class Kind { File, Web };
 
-    __CFURL(Kind kind, std::string string, std::string path, bool directory)
-        : kind(kind), path(std::move(path)), directory(directory),
-          string(macsim::makeString(string)) {}
+    __CFURL(Kind kind, std::string string, std::string path)
+        : kind(kind), path(std::move(path)), string(macsim::makeString(string)) {}
     ~__CFURL() override { CFRelease(string); }
     const char* typeName() const noexcept override { return "CFURL"; }
 
@@ -21,7 +19,6 @@ struct __CFURL : macsim::Object {
     // File URLs: the POSIX path, bytes as the file system has them, never with a trailing slash
     // except for "/" itself.
     const std::string path;
-    const bool directory;
     // The string form, made once, owned by the URL.
     const CFStringRef string;
 };
@@ -127,13 +124,20 @@ CFURLRef makeFile(std::string_view rawPath, bool isDirectory) {
     std::string string = "file://" + percentEncode(path, true);
     if (isDirectory && path != "/")
         string += '/';
-    return new __CFURL(__CFURL::Kind::File, std::move(string), std::move(path), isDirectory);
+    return new __CFURL(__CFURL::Kind::File, std::move(string), std::move(path));
 }
 
 std::string currentFolder() {
     std::error_code ec;
     const auto folder = std::filesystem::current_path(ec);
     return ec ? std::string("/") : folder.string();
+}
+
+// A file URL for an absolute path, or for a relative one taken from the current folder.
+CFURLRef makeFileFromAnyPath(std::string_view text, bool isDirectory) {
+    if (text.front() == '/')
+        return makeFile(text, isDirectory);
+    return makeFile(currentFolder() + "/" + std::string(text), isDirectory);
 }
 
 } // namespace
@@ -171,7 +175,7 @@ CFURLRef CFURLCreateWithString(CFAllocatorRef, CFStringRef text, CFURLRef) {
     for (char& c : scheme)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (scheme != "file")
-        return new __CFURL(__CFURL::Kind::Web, string, {}, false);
+        return new __CFURL(__CFURL::Kind::Web, string, {});
 
     std::string_view rest = std::string_view(string).substr(colon + 1);
     if (!rest.starts_with("//"))
@@ -194,10 +198,7 @@ CFURLRef CFURLCreateWithFileSystemPath(CFAllocatorRef, CFStringRef path, CFURLPa
                                        Boolean isDirectory) {
     if (!path || path->utf8().empty())
         return nullptr;
-    const std::string& text = path->utf8();
-    if (text.front() == '/')
-        return macsim::makeFile(text, isDirectory);
-    return macsim::makeFile(macsim::currentFolder() + "/" + text, isDirectory);
+    return macsim::makeFileFromAnyPath(path->utf8(), isDirectory);
 }
 
 // CFURLCreateFromFileSystemRepresentation
@@ -205,11 +206,9 @@ CFURLRef CFURLCreateFromFileSystemRepresentation(CFAllocatorRef, const UInt8* pa
                                                  Boolean isDirectory) {
     if (!path || length <= 0)
         return nullptr;
-    const std::string_view text(reinterpret_cast<const char*>(path),
-                                static_cast<std::size_t>(length));
-    if (text.front() == '/')
-        return macsim::makeFile(text, isDirectory);
-    return macsim::makeFile(macsim::currentFolder() + "/" + std::string(text), isDirectory);
+    return macsim::makeFileFromAnyPath(
+        std::string_view(reinterpret_cast<const char*>(path), static_cast<std::size_t>(length)),
+        isDirectory);
 }
 
 // CFURLCreateCopyAppendingPathComponent
@@ -226,7 +225,7 @@ CFURLRef CFURLCreateCopyAppendingPathComponent(CFAllocatorRef, CFURLRef url, CFS
     string += macsim::percentEncode(name, false);
     if (isDirectory)
         string += '/';
-    return new __CFURL(__CFURL::Kind::Web, std::move(string), {}, false);
+    return new __CFURL(__CFURL::Kind::Web, std::move(string), {});
 }
 
 // CFURLGetFileSystemRepresentation. Every URL made here is absolute, so there is no base to
