@@ -7,7 +7,6 @@
 #include <macsim/Disk.h>
 
 #include <atomic>
-#include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <cstdio>

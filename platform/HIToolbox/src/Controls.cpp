@@ -75,9 +75,8 @@ OSErr SetControlData(ControlRef control, ControlPartCode, ResType tag, Size size
     return noErr;
 }
 
-void Draw1Control(ControlRef control) {
-    WindowServer::shared().drawControl(idOf(control));
-}
+// The window server's model is always on screen as it stands: drawing adds nothing to show.
+void Draw1Control(ControlRef) {}
 
 OSErr SetControlFontStyle(ControlRef control, const ControlFontStyleRec* style) {
     WindowServer& server = WindowServer::shared();

@@ -96,7 +96,6 @@ void drawDialog(const DialogRecord& record) {
     for (std::size_t i = 0; i < record.items.size(); ++i) {
         if (record.texts[i])
             server.setControlText(record.items[i], macRomanToUtf8(substitute(*record.texts[i])));
-        server.drawControl(record.items[i]);
     }
 }
 

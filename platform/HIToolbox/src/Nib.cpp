@@ -8,7 +8,6 @@
 
 #include <pugixml.hpp>
 
-#include <cerrno>
 #include <charconv>
 #include <initializer_list>
 #include <set>

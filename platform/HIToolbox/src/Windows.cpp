@@ -2,8 +2,6 @@
 #include "Events.h"
 #include "Toolbox.h"
 
-#include <macsim/NoDestructor.h>
-
 namespace macsim {
 
 namespace {

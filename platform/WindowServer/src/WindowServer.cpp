@@ -305,10 +305,6 @@ void WindowServer::setControlFontStyle(Id id, std::int16_t font, std::int16_t si
                                           field("face", number(face))));
 }
 
-void WindowServer::drawControl(Id) {
-    // The model is always on screen as it stands, so drawing adds nothing a front end would show.
-}
-
 void WindowServer::setDefaultControl(Id windowId, Id controlId) {
     for (Control& c : controls_)
         if (c.window == windowId)

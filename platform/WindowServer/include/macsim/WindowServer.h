@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -106,7 +105,6 @@ public:
     void setFrontEnd(std::unique_ptr<FrontEnd> frontEnd); // tests
     // Seconds on the front end's clock (virtual in the headless front end); 0 before one is chosen.
     double now();
-    bool hasFrontEnd() const { return frontEnd_ != nullptr; }
 
     void addObserver(ChangeObserver* observer);
     void removeObserver(ChangeObserver* observer);
@@ -140,7 +138,6 @@ public:
     void setControlValue(Id control, std::int32_t value); // clamped to minimum..maximum
     void setControlText(Id control, std::string text);
     void setControlFontStyle(Id control, std::int16_t font, std::int16_t size, std::int16_t face);
-    void drawControl(Id control);
     // Makes control the window's only default (Return) or cancel (Escape) button; 0 clears it.
     void setDefaultControl(Id window, Id control);
     void setCancelControl(Id window, Id control);
