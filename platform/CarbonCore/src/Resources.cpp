@@ -318,7 +318,7 @@ template <typename Change> void changeOnDisk(Handle h, Change change) {
 
 void closeFile(OpenFile* file) {
     ResourceManager& rm = manager();
-    takeNewerHandles(*file);
+    // An added resource marks its file changed, so writeOut takes its handle's data.
     const OSErr err = file->changed ? writeOut(*file) : OSErr(noErr);
     for (Handle h : file->handles) {
         if (h) {
@@ -554,7 +554,6 @@ void UpdateResFile(ResFileRefNum refNum) {
         setError(resFNotFound);
         return;
     }
-    takeNewerHandles(*file);
     setError(file->changed ? writeOut(*file) : OSErr(noErr));
 }
 
