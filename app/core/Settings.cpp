@@ -17,13 +17,15 @@ enum {
     kPrefsSize = 12
 };
 
-// The record as the file keeps it: each field big-endian, in the order of the struct.
+// The fields in the order the file keeps them, each big-endian.
+static UInt16 PrefsRecord::*const prefsFields[6] = {
+    &PrefsRecord::defaultClock, &PrefsRecord::userClock,    &PrefsRecord::keepUserClock,
+    &PrefsRecord::speedMode,    &PrefsRecord::loadAtLaunch, &PrefsRecord::currentClock};
+
 static void packPrefs(UInt8* bytes) {
-    const UInt16 fields[6] = {prefs.defaultClock, prefs.userClock,    prefs.keepUserClock,
-                              prefs.speedMode,    prefs.loadAtLaunch, prefs.currentClock};
     for (int i = 0; i < 6; i++) {
-        bytes[2 * i] = (UInt8)(fields[i] >> 8);
-        bytes[2 * i + 1] = (UInt8)fields[i];
+        bytes[2 * i] = (UInt8)(prefs.*prefsFields[i] >> 8);
+        bytes[2 * i + 1] = (UInt8)(prefs.*prefsFields[i]);
     }
 }
 
@@ -37,10 +39,8 @@ static void setDefaultPrefs() {
 // start-up set them, but for the user speed, which then equals the default speed as when nothing
 // is stored (start-up never sets it).
 static void unpackPrefs(const UInt8* bytes, Size size) {
-    UInt16* fields[6] = {&prefs.defaultClock, &prefs.userClock,    &prefs.keepUserClock,
-                         &prefs.speedMode,    &prefs.loadAtLaunch, &prefs.currentClock};
     for (int i = 0; i < 6 && 2 * i + 2 <= size; i++)
-        *fields[i] = (UInt16)(bytes[2 * i] << 8 | bytes[2 * i + 1]);
+        prefs.*prefsFields[i] = (UInt16)(bytes[2 * i] << 8 | bytes[2 * i + 1]);
     if (size < 4)
         prefs.userClock = prefs.defaultClock;
 }
