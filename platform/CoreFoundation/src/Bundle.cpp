@@ -88,8 +88,10 @@ namespace {
 struct MainBundle {
     std::mutex mutex;
     bool found = false;
-    // Main bundles are permanent, so one replaced by useMainBundle stays valid for its holders.
     CFBundleRef bundle = nullptr;
+    // Main bundles replaced by useMainBundle: permanent, so references to them stay valid, and
+    // kept here so that they stay reachable (a leak checker would report them otherwise).
+    std::vector<CFBundleRef> replaced;
 };
 
 MainBundle& mainBundle() {
@@ -136,6 +138,8 @@ CFURLRef folderURL(const fs::path& folder) {
 void useMainBundle(const fs::path& folder) {
     auto& main = mainBundle();
     std::lock_guard lock(main.mutex);
+    if (main.bundle)
+        main.replaced.push_back(main.bundle);
     main.bundle = openBundle(folder, Executable::Named);
     if (main.bundle)
         main.bundle->makePermanent();
